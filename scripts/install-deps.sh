@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Installs what building, running and testing the wizard needs on Debian 12.
+# Usage: scripts/install-deps.sh [run|test]   (default: test, which is a superset)
+set -euo pipefail
+mode=${1:-test}
+
+run_pkgs=(cmake g++ make qt6-base-dev qt6-base-dev-tools libgl-dev
+          libpq5 libmariadb3 libfbclient2 libsqlite3-0 unixodbc xvfb xauth)
+test_pkgs=(postgresql mariadb-server firebird3.0-server firebird-dev
+           libpq-dev libmariadb-dev libsqlite3-dev sqlite3 unixodbc-dev
+           odbc-postgresql libsqliteodbc tdsodbc odbc-mariadb xdotool imagemagick
+           fonts-dejavu-core locales)
+
+pkgs=("${run_pkgs[@]}")
+[ "$mode" = test ] && pkgs+=("${test_pkgs[@]}")
+
+missing=()
+for p in "${pkgs[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "Missing packages: ${missing[*]} (run as root to install them)" >&2
+    exit 1
+  fi
+  echo "Installing: ${missing[*]}"
+  apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

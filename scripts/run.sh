@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds the wizard and starts it.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${BRIVEL_BUILD_DIR:-$PWD/build}
+
+scripts/install-deps.sh run
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRIVEL_BUILD_TESTS=OFF >/dev/null
+cmake --build "$build" --target SetupBrivelDB -j"$(nproc)"
+
+if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+  echo "No display found: starting the wizard on a virtual X server (xvfb-run)." >&2
+  exec xvfb-run -a -s "-screen 0 1280x800x24" "$build/src/SetupBrivelDB"
+fi
+exec "$build/src/SetupBrivelDB"

@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, starts the throwaway test servers and runs every test.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+build=${BRIVEL_BUILD_DIR:-$root/build}
+
+scripts/install-deps.sh test
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$build" -j"$(nproc)"
+
+servers=$(mktemp -d /tmp/brivel-servers-XXXXXX)
+chmod 755 "$servers"
+cleanup() { scripts/test-servers.sh stop "$servers" || true; rm -rf "$servers"; }
+trap cleanup EXIT
+scripts/test-servers.sh start "$servers"
+set -a
+# shellcheck disable=SC1091
+. "$servers/servers.env"
+set +a
+
+cd "$build"
+ctest --output-on-failure -j2 "$@"

@@ -1,0 +1,18 @@
+// The program block: start the application, create the wizard window, run the loop.
+#include "UFrmSetupBrivelDB.h"
+#include "ui/Application.h"
+
+#include <QIcon>
+
+int main(int argc, char** argv)
+{
+    brivel::ui::Application app(argc, argv);
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/res/SetupBrivelDB.png")));
+    {
+        TFrmSetupBrivelDB window;
+        FrmSetupBrivelDB = &window;
+        window.show();
+        app.exec();
+    }
+    return 0;
+}

@@ -1,0 +1,298 @@
+// The wizard window: creation, navigation and the activity log.
+#include "UFrmSetupBrivelDB.h"
+
+#include "core/LogLine.h"
+#include "db/AdapterFactories.h"
+#include "ui/MessageBoxes.h"
+#include "ui/TextConv.h"
+#include "ui_UFrmSetupBrivelDB.h"
+
+#include <QCloseEvent>
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QLocale>
+#include <QScreen>
+#include <QSignalBlocker>
+#include <QStringList>
+
+using namespace brivel;
+using brivel::ui::Guarded;
+using brivel::ui::Q;
+using brivel::ui::Std;
+
+TFrmSetupBrivelDB* FrmSetupBrivelDB = nullptr;
+
+namespace {
+
+const QStringList kBoasVindas = {
+    QStringLiteral("Bem-vindo ao Assistente de Configuração do Brivel"),
+    QString(),
+    QStringLiteral("Este assistente irá criar as tabelas internas necessárias para o funcionamento do sistema."),
+    QString(),
+    QStringLiteral("Bancos suportados:"),
+    QStringLiteral("- MySQL"),
+    QStringLiteral("- Firebird"),
+    QStringLiteral("- Oracle"),
+    QStringLiteral("- SQL Server"),
+    QStringLiteral("- SQLite"),
+    QStringLiteral("- PostgreSQL"),
+    QString(),
+    QStringLiteral("Clique em Avançar para continuar."),
+};
+
+const QStringList kExplicacao = {
+    QStringLiteral("Criação das Estruturas Necessárias"),
+    QString(),
+    QStringLiteral("O Brivel precisa criar algumas tabelas internas no banco de dados informado para funcionar "
+                   "corretamente."),
+    QString(),
+    QStringLiteral("Essas tabelas são utilizadas para:"),
+    QString(),
+    QStringLiteral("- Armazenar as rotas da API criadas pelo usuário"),
+    QStringLiteral("- Definir e controlar os parâmetros de entrada das rotas"),
+    QStringLiteral("- Guardar configurações gerais do sistema, como porta, segurança e limites"),
+    QStringLiteral("- Gerenciar usuários e tokens de acesso"),
+    QStringLiteral("- Registrar logs de chamadas da API, quando habilitado"),
+    QStringLiteral("- Controlar identificadores internos"),
+    QString(),
+    QStringLiteral("Importante:"),
+    QString(),
+    QStringLiteral("- Nenhuma tabela existente no banco de dados será alterada"),
+    QStringLiteral("- Apenas novas tabelas com o prefixo API_ serão criadas"),
+    QStringLiteral("- O processo é seguro e não interfere em outras estruturas do banco"),
+    QString(),
+    QStringLiteral("Requisitos:"),
+    QString(),
+    QStringLiteral("- O usuário informado deve ter permissão para criar tabelas e inserir dados"),
+    QString(),
+    QStringLiteral("Caso prefira, você poderá visualizar, copiar ou salvar o script para execução manual."),
+    QString(),
+    QStringLiteral("Clique em \"Avançar\" para prosseguir."),
+};
+
+// The first character of a date or time format that is not a letter and not quoted.
+QString SeparatorOf(const QString& format, const QString& fallback)
+{
+    bool quoted = false;
+    for (const QChar c : format) {
+        if (c == QLatin1Char('\''))
+            quoted = !quoted;
+        else if (!quoted && !c.isLetter())
+            return c;
+    }
+    return fallback;
+}
+
+// Pasted text keeps its characters but loses CR and LF: a single-line value
+// never carries a line break into the connection or configApi.ini.
+void StripLineBreaks(QLineEdit* edit)
+{
+    QObject::connect(edit, &QLineEdit::textChanged, edit, [edit](const QString& text) {
+        if (!text.contains(QLatin1Char('\r')) && !text.contains(QLatin1Char('\n')))
+            return;
+        QString clean = text;
+        clean.remove(QLatin1Char('\r'));
+        clean.remove(QLatin1Char('\n'));
+        const int removedBefore = text.left(edit->cursorPosition()).count(QLatin1Char('\r')) +
+                                  text.left(edit->cursorPosition()).count(QLatin1Char('\n'));
+        const int pos = edit->cursorPosition() - removedBefore;
+        edit->setText(clean);
+        edit->setCursorPosition(pos);
+    });
+}
+
+} // namespace
+
+TFrmSetupBrivelDB::TFrmSetupBrivelDB(QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowCloseButtonHint),
+      ui(std::make_unique<Ui::TFrmSetupBrivelDB>()),
+      FDPhysPgDriverLink1_("PG", "PostgreSQL", db::PostgresLibraryFiles()),
+      FDPhysOracleDriverLink1_("Ora", "Oracle", db::OracleLibraryFiles()),
+      FDConnection_(db::DriverLinks{&FDPhysPgDriverLink1_, &FDPhysOracleDriverLink1_}),
+      FOperacao(this)
+{
+    Q_INIT_RESOURCE(resources);
+    ui->setupUi(this);
+    FDConnection_.setBusyObserver(&FDGUIxWaitCursor1);
+    OpenDialog1 = new QFileDialog(this);
+    OpenDialog1->setFileMode(QFileDialog::ExistingFile);
+    OpenDialog1->setAcceptMode(QFileDialog::AcceptOpen);
+    wireEvents();
+    FormCreate();
+}
+
+TFrmSetupBrivelDB::~TFrmSetupBrivelDB()
+{
+    if (FrmSetupBrivelDB == this)
+        FrmSetupBrivelDB = nullptr;
+}
+
+void TFrmSetupBrivelDB::wireEvents()
+{
+    connect(ui->btnAvancar, &QPushButton::clicked, this, [this] { Guarded([this] { btnAvancarClick(); }); });
+    connect(ui->btnVoltar, &QPushButton::clicked, this, [this] { Guarded([this] { btnVoltarClick(); }); });
+    connect(ui->btnCancelar, &QPushButton::clicked, this, [this] { Guarded([this] { btnCancelarClick(); }); });
+    connect(ui->btnArquivo, &QToolButton::clicked, this, [this] { Guarded([this] { btnArquivoClick(); }); });
+    connect(ui->btnTestarConexao, &QPushButton::clicked, this,
+            [this] { Guarded([this] { btnTestarConexaoClick(); }); });
+    connect(ui->btnCriarEstrutura, &QPushButton::clicked, this,
+            [this] { Guarded([this] { btnCriarEstruturaClick(); }); });
+    connect(ui->btnCopiarScript, &QPushButton::clicked, this,
+            [this] { Guarded([this] { btnCopiarScriptClick(); }); });
+    connect(ui->btnSalvarScript, &QPushButton::clicked, this,
+            [this] { Guarded([this] { btnSalvarScriptClick(); }); });
+    connect(ui->cbBanco, &QComboBox::currentIndexChanged, this, [this] { Guarded([this] { cbBancoChange(); }); });
+    connect(ui->cbBanco->lineEdit(), &QLineEdit::textEdited, this, &TFrmSetupBrivelDB::onKindTextEdited);
+    for (QLineEdit* edit : {ui->edtServidor, ui->edtDatabase, ui->edtPorta, ui->edtUsuario, ui->edtSenha,
+                            ui->cbBanco->lineEdit()})
+        StripLineBreaks(edit);
+}
+
+void TFrmSetupBrivelDB::FormCreate()
+{
+    setWindowTitle(QStringLiteral("Assistente de Configuração do Banco - Brivel"));
+    resize(800, 450);  // outer size is set once the frame is known (showEvent)
+    FConexaoOk = false;
+    ui->PageControl1->setCurrentIndex(0);
+    ui->PageControl1->setTabText(0, QStringLiteral("Boas-vindas"));
+    ui->PageControl1->setTabText(1, QStringLiteral("Informações"));
+    ui->PageControl1->setTabText(2, QStringLiteral("Conexão"));
+    ui->PageControl1->setTabText(3, QStringLiteral("Instalação"));
+    ui->PageControl1->setTabText(4, QStringLiteral("Finalização"));
+    ui->lblStatusConexao->clear();
+
+    ui->memBoasVindas->setReadOnly(true);
+    ui->memBoasVindas->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    ui->memBoasVindas->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    ui->memBoasVindas->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    ui->memBoasVindas->setPlainText(kBoasVindas.join(QLatin1Char('\n')));
+    ui->memExplicacao->setReadOnly(true);
+    ui->memExplicacao->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    ui->memExplicacao->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    ui->memExplicacao->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    ui->memExplicacao->setPlainText(kExplicacao.join(QLatin1Char('\n')));
+
+    {
+        // Selecting from code raises no change event.
+        const QSignalBlocker block(ui->cbBanco);
+        ui->cbBanco->setInsertPolicy(QComboBox::NoInsert);
+        ui->cbBanco->clear();
+        for (int i = 0; i < kKindCount; ++i)
+            ui->cbBanco->addItem(QString::fromUtf8(DisplayName(static_cast<TTipoBanco>(i))));
+        ui->cbBanco->setCurrentIndex(0);
+    }
+    ui->edtServidor->setText(QString::fromUtf8(kLoopbackHost));
+    ui->edtDatabase->clear();
+    ui->edtUsuario->clear();
+    ui->edtSenha->setEchoMode(QLineEdit::Password);
+    ui->edtSenha->setStyleSheet(QStringLiteral("lineedit-password-character: 42"));
+
+    ui->memScript->setReadOnly(false);
+    ui->memScript->setLineWrapMode(QPlainTextEdit::NoWrap);
+    ui->memScript->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    ui->memScript->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    ui->memLog->setReadOnly(true);
+    ui->memLog->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    ui->memLog->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    ui->memLog->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+
+    ui->btnArquivo->setIcon(QIcon(QStringLiteral(":/res/pasta.png")));
+    ui->btnArquivo->setIconSize(QSize(16, 16));
+    ui->btnArquivo->setVisible(false);
+    ui->btnCriarEstrutura->setVisible(false);
+    ui->btnSalvarScript->setVisible(false);
+    ui->btnCopiarScript->setVisible(false);
+    for (QLabel* label : {ui->lblBanco, ui->lblServidor, ui->lblDatabase, ui->lblPorta, ui->lblStatusConexao,
+                          ui->lblUsuario, ui->lblSenha})
+        label->adjustSize();
+
+    AtualizarPortaPadrao();
+    AjustarCamposPorBanco();
+    AtualizarBotoes();
+}
+
+void TFrmSetupBrivelDB::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (!FPrimeiraExibicao)
+        return;
+    FPrimeiraExibicao = false;
+    // The outer size (frame included) is 800 x 450, centred on the screen.
+    const QSize frameExtra = frameGeometry().size() - geometry().size();
+    resize(QSize(800, 450) - frameExtra);
+    if (QScreen* s = screen()) {
+        QRect r = frameGeometry();
+        r.moveCenter(s->availableGeometry().center());
+        move(r.topLeft());
+    }
+}
+
+void TFrmSetupBrivelDB::closeEvent(QCloseEvent* event)
+{
+    if (FOperacao.deferClose()) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+}
+
+void TFrmSetupBrivelDB::AtualizarBotoes()
+{
+    QTabWidget* pc = ui->PageControl1;
+    const int index = pc->currentIndex();
+    QWidget* page = pc->currentWidget();
+    ui->btnVoltar->setEnabled(index > 0);
+    ui->btnAvancar->setEnabled(index < pc->count() - 1);
+    if (page == ui->TabConexao)
+        ui->btnAvancar->setEnabled(FConexaoOk);
+    if (page == ui->TabExecucao) {
+        ui->btnAvancar->setEnabled(false);
+        ui->memScript->setPlainText(ui::ToLf(GerarScript()));
+    }
+    if (page == ui->TabFinal) {
+        ui->btnAvancar->setEnabled(false);
+        ui->btnVoltar->setEnabled(false);
+        ui->btnCancelar->setText(QStringLiteral("Fechar"));
+    } else {
+        ui->btnCancelar->setText(QStringLiteral("Cancelar"));
+    }
+}
+
+void TFrmSetupBrivelDB::btnAvancarClick()
+{
+    QTabWidget* pc = ui->PageControl1;
+    if (pc->currentIndex() < pc->count() - 1)
+        pc->setCurrentIndex(pc->currentIndex() + 1);
+    AtualizarBotoes();
+}
+
+void TFrmSetupBrivelDB::btnVoltarClick()
+{
+    QTabWidget* pc = ui->PageControl1;
+    if (pc->currentIndex() > 0)
+        pc->setCurrentIndex(pc->currentIndex() - 1);
+    AtualizarBotoes();
+}
+
+void TFrmSetupBrivelDB::btnCancelarClick() { close(); }
+
+void TFrmSetupBrivelDB::Log(const QString& AMsg)
+{
+    const QLocale locale = QLocale::system();
+    const QString dateSep = SeparatorOf(locale.dateFormat(QLocale::ShortFormat), QStringLiteral("/"));
+    const QString timeSep = SeparatorOf(locale.timeFormat(QLocale::ShortFormat), QStringLiteral(":"));
+    const std::string line = FormatLogLine(CurrentLocalDateTime(), Std(dateSep), Std(timeSep), Std(AMsg));
+    ui->memLog->appendPlainText(ui::ToLf(Q(line)));
+    QCoreApplication::processEvents();
+}
+
+QString TFrmSetupBrivelDB::textoScript() const
+{
+    // The raw text keeps non-breaking spaces; paragraph separators are the line breaks.
+    QString text = ui->memScript->document()->toRawText();
+    text.replace(QChar(QChar::ParagraphSeparator), QLatin1Char('\n'));
+    text.replace(QChar(QChar::LineSeparator), QLatin1Char('\n'));
+    return ui::ToCrLf(text);
+}

@@ -1,0 +1,116 @@
+#pragma once
+#include "core/ConnectionFields.h"
+#include "core/DbKind.h"
+#include "db/Connection.h"
+#include "db/DriverLink.h"
+#include "ui/OperationInputBlocker.h"
+#include "ui/WaitCursor.h"
+
+#include <QString>
+#include <QWidget>
+#include <memory>
+#include <string>
+#include <vector>
+
+class QFileDialog;
+
+namespace Ui {
+class TFrmSetupBrivelDB;
+}
+
+using brivel::TTipoBanco;
+using brivel::tbFirebird;
+using brivel::tbMySQL;
+using brivel::tbOracle;
+using brivel::tbPostgreSQL;
+using brivel::tbSQLite;
+using brivel::tbSQLServer;
+
+// The wizard window: owns every control, the single database connection and
+// its driver links. Its methods carry all of the program's behaviour.
+class TFrmSetupBrivelDB : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit TFrmSetupBrivelDB(QWidget* parent = nullptr);
+    ~TFrmSetupBrivelDB() override;
+
+    // Navigation and log
+    void AtualizarBotoes();
+    void Log(const QString& AMsg);
+
+    // Database kinds and the connection page
+    TTipoBanco TipoBancoSelecionado() const;
+    QString NomeBancoSelecionado() const;
+    QString TipoBancoConfig() const;
+    void AtualizarPortaPadrao();
+    void AjustarCamposPorBanco();
+    void ValidarCamposConexao() const;
+
+    // Connection definition, local client libraries, configApi.ini
+    void ConfigurarConexao();
+    void ConfigurarPostgreSQLClientLocal();
+    void ConfigurarOracleClientLocal();
+    QString ArquivoConfigApiINI() const;
+    void SalvarConfigApiINI();
+
+    // Schema script
+    QString GerarScript() const;
+    QString GerarScriptPadrao(const QString& AInt, const QString& AVarchar, const QString& AText,
+                              const QString& ADateTime, const QString& ANow) const;
+    QString ScriptMySQL() const;
+    QString ScriptFirebird() const;
+    QString ScriptOracle() const;
+    QString ScriptSQLServer() const;
+    QString ScriptSQLite() const;
+    QString ScriptPostgreSQL() const;
+
+    // Installer
+    void CriarEstrutura();
+    bool TabelaExiste(const QString& ATabela);
+    void ExecutarScript(const QString& AScript);
+
+    bool conexaoOk() const { return FConexaoOk; }
+    brivel::db::Connection& FDConnection() { return FDConnection_; }
+    brivel::db::DriverLink& FDPhysPgDriverLink1() { return FDPhysPgDriverLink1_; }
+    brivel::db::DriverLink& FDPhysOracleDriverLink1() { return FDPhysOracleDriverLink1_; }
+
+    // The whole text of memScript with CR LF line breaks, exactly as typed.
+    QString textoScript() const;
+
+public slots:
+    void btnAvancarClick();
+    void btnVoltarClick();
+    void btnCancelarClick();
+    void cbBancoChange();
+    void btnArquivoClick();
+    void btnTestarConexaoClick();
+    void btnCriarEstruturaClick();
+    void btnCopiarScriptClick();
+    void btnSalvarScriptClick();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void FormCreate();
+    void wireEvents();
+    void onKindTextEdited(const QString& text);
+    brivel::ConnectionFields camposConexao() const;
+    void DesfazerTabelasCriadas();
+
+    std::unique_ptr<Ui::TFrmSetupBrivelDB> ui;
+    bool FConexaoOk = false;
+    bool FPrimeiraExibicao = true;
+    brivel::db::DriverLink FDPhysPgDriverLink1_;
+    brivel::db::DriverLink FDPhysOracleDriverLink1_;
+    brivel::db::Connection FDConnection_;
+    brivel::ui::WaitCursor FDGUIxWaitCursor1;
+    brivel::ui::OperationInputBlocker FOperacao;
+    QFileDialog* OpenDialog1 = nullptr;
+    // Tables created by the running installation, oldest first.
+    std::vector<std::string> FTabelasCriadas;
+};
+
+extern TFrmSetupBrivelDB* FrmSetupBrivelDB;

@@ -1,0 +1,180 @@
+// The wizard window: database kinds, the connection page, the connection test,
+// the local client libraries and configApi.ini.
+#include "UFrmSetupBrivelDB.h"
+
+#include "core/AppPaths.h"
+#include "core/ConfigApiIni.h"
+#include "core/ConnectionDefinition.h"
+#include "core/ConnectionFields.h"
+#include "core/LocalClients.h"
+#include "ui/MessageBoxes.h"
+#include "ui/TextConv.h"
+#include "ui_UFrmSetupBrivelDB.h"
+
+#include <QCoreApplication>
+#include <QFileDialog>
+#include <QPalette>
+
+using namespace brivel;
+using brivel::ui::Q;
+using brivel::ui::Std;
+
+TTipoBanco TFrmSetupBrivelDB::TipoBancoSelecionado() const { return KindFromIndex(ui->cbBanco->currentIndex()); }
+
+QString TFrmSetupBrivelDB::NomeBancoSelecionado() const
+{
+    return QString::fromUtf8(DisplayName(TipoBancoSelecionado()));
+}
+
+QString TFrmSetupBrivelDB::TipoBancoConfig() const { return QString::fromUtf8(ConfigName(TipoBancoSelecionado())); }
+
+void TFrmSetupBrivelDB::AtualizarPortaPadrao()
+{
+    ui->edtPorta->setText(QString::fromUtf8(DefaultPort(TipoBancoSelecionado())));
+}
+
+void TFrmSetupBrivelDB::AjustarCamposPorBanco()
+{
+    ui->lblServidor->setText(QStringLiteral("Servidor"));
+    ui->lblPorta->setText(QStringLiteral("Porta"));
+    QLineEdit* const serverFields[] = {ui->edtServidor, ui->edtPorta, ui->edtUsuario, ui->edtSenha};
+    if (TipoBancoSelecionado() == tbSQLite) {
+        ui->lblDatabase->setText(QStringLiteral("Arquivo SQLite"));
+        for (QLineEdit* e : serverFields)
+            e->setEnabled(false);
+        for (QLineEdit* e : serverFields)
+            e->clear();
+        ui->btnArquivo->setVisible(true);
+        if (ui->edtDatabase->text().trimmed().isEmpty())
+            ui->edtDatabase->setText(Q(ExecutableFolder()) + QStringLiteral("brivel.db"));
+    } else {
+        ui->lblDatabase->setText(QStringLiteral("Banco / Base / Service Name"));
+        for (QLineEdit* e : serverFields)
+            e->setEnabled(true);
+        if (ui->edtServidor->text().trimmed().isEmpty())
+            ui->edtServidor->setText(QString::fromUtf8(kLoopbackHost));
+    }
+    for (QLabel* label : {ui->lblServidor, ui->lblDatabase, ui->lblPorta})
+        label->adjustSize();
+}
+
+void TFrmSetupBrivelDB::onKindTextEdited(const QString& text)
+{
+    // A typed text selects the entry it names (letter case aside); any other text selects none.
+    QComboBox* cb = ui->cbBanco;
+    const int match = cb->findText(text, Qt::MatchFixedString);
+    if (match != cb->currentIndex()) {
+        QLineEdit* edit = cb->lineEdit();
+        const int pos = edit->cursorPosition();
+        const QSignalBlocker block(cb);
+        cb->setCurrentIndex(match);
+        edit->setText(text);
+        edit->setCursorPosition(pos);
+    }
+    ui::Guarded([this] { cbBancoChange(); });
+}
+
+void TFrmSetupBrivelDB::cbBancoChange()
+{
+    const int index = ui->cbBanco->currentIndex();
+    ui->btnArquivo->setVisible(index == tbFirebird || index == tbSQLite);
+    FConexaoOk = false;
+    ui->lblStatusConexao->clear();
+    AtualizarPortaPadrao();
+    AjustarCamposPorBanco();
+    AtualizarBotoes();
+}
+
+void TFrmSetupBrivelDB::btnArquivoClick()
+{
+    if (OpenDialog1->exec() == QDialog::Accepted && !OpenDialog1->selectedFiles().isEmpty())
+        ui->edtDatabase->setText(QDir::toNativeSeparators(OpenDialog1->selectedFiles().constFirst()));
+}
+
+ConnectionFields TFrmSetupBrivelDB::camposConexao() const
+{
+    ConnectionFields f;
+    f.kindIndex = ui->cbBanco->currentIndex();
+    f.servidor = Std(ui->edtServidor->text());
+    f.database = Std(ui->edtDatabase->text());
+    f.porta = Std(ui->edtPorta->text());
+    f.usuario = Std(ui->edtUsuario->text());
+    f.senha = Std(ui->edtSenha->text());
+    return f;
+}
+
+void TFrmSetupBrivelDB::ValidarCamposConexao() const { brivel::ValidarCamposConexao(camposConexao()); }
+
+void TFrmSetupBrivelDB::ConfigurarConexao()
+{
+    FDConnection_.close();
+    FDConnection_.clearParams();
+    FDConnection_.setLoginPrompt(false);
+    const TTipoBanco kind = TipoBancoSelecionado();
+    if (kind == tbPostgreSQL)
+        ConfigurarPostgreSQLClientLocal();
+    else if (kind == tbOracle)
+        ConfigurarOracleClientLocal();
+    const ConnectionDefinition def = DefinitionFor(camposConexao());
+    FDConnection_.setDriverID(def.driverID());
+    for (const auto& [name, value] : def.params())
+        FDConnection_.setParam(name, value);
+}
+
+void TFrmSetupBrivelDB::ConfigurarPostgreSQLClientLocal()
+{
+    const LocalClientSetup setup = PreparePostgreSQLClient(ExecutableFolder());
+    FDPhysPgDriverLink1_.Release();
+    FDPhysPgDriverLink1_.VendorHome.clear();
+    FDPhysPgDriverLink1_.VendorLib = setup.libraryPath;
+    Log(QStringLiteral("PostgreSQL libpq carregada de: ") + Q(setup.libraryPath));
+}
+
+void TFrmSetupBrivelDB::ConfigurarOracleClientLocal()
+{
+    const LocalClientSetup setup = PrepareOracleClient(ExecutableFolder());
+    FDPhysOracleDriverLink1_.VendorHome = setup.homeFolder;
+    FDPhysOracleDriverLink1_.VendorLib = setup.libraryPath;
+}
+
+QString TFrmSetupBrivelDB::ArquivoConfigApiINI() const { return Q(ConfigApiIniPath(ExecutableFolder())); }
+
+void TFrmSetupBrivelDB::SalvarConfigApiINI()
+{
+    SaveConfigApiIni(Std(ArquivoConfigApiINI()), camposConexao(), ExecutableFolder());
+}
+
+void TFrmSetupBrivelDB::btnTestarConexaoClick()
+{
+    const ui::OperationInputBlocker::Scope operation(FOperacao);
+    auto status = [this](const QColor& color, const QString& text) {
+        QPalette p = ui->lblStatusConexao->palette();
+        p.setColor(QPalette::WindowText, color);
+        ui->lblStatusConexao->setPalette(p);
+        ui->lblStatusConexao->setText(text);
+        ui->lblStatusConexao->adjustSize();
+    };
+    FConexaoOk = false;
+    status(QColor(255, 0, 0), QStringLiteral("Testando conexão..."));
+    QCoreApplication::processEvents();
+    try {
+        ValidarCamposConexao();
+        ConfigurarConexao();
+        FDConnection_.open();
+        SalvarConfigApiINI();
+        FConexaoOk = true;
+        status(QColor(0, 128, 0), QStringLiteral("Conexão realizada com sucesso. configApi.ini criado."));
+        Log(QStringLiteral("Conexão realizada com sucesso."));
+        Log(QStringLiteral("Arquivo configApi.ini criado em: ") + ArquivoConfigApiINI());
+        ui->memScript->setPlainText(ui::ToLf(GerarScript()));
+        ui->PageControl1->setCurrentWidget(ui->TabExecucao);
+        ui->btnCriarEstrutura->setVisible(true);
+        ui->btnSalvarScript->setVisible(true);
+        ui->btnCopiarScript->setVisible(true);
+    } catch (const std::exception& e) {
+        FConexaoOk = false;
+        status(QColor(255, 0, 0), QStringLiteral("Erro na conexão."));
+        ui::ShowError(this, QStringLiteral("Erro ao conectar ao banco:\r\n\r\n") + Q(e.what()));
+    }
+    AtualizarBotoes();
+}

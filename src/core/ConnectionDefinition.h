@@ -1,0 +1,39 @@
+#pragma once
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace brivel {
+
+// A driver identifier and an ordered list of named text parameters. Setting a
+// known name keeps its place; a new name is appended; the empty text removes it.
+class ConnectionDefinition {
+public:
+    using Param = std::pair<std::string, std::string>;
+
+    void setDriverID(const std::string& id) { driverId_ = id; }
+    const std::string& driverID() const { return driverId_; }
+
+    void clear();
+    void set(const std::string& name, const std::string& value);
+    bool has(const std::string& name) const;
+    // The value of a name, or the empty text when absent.
+    std::string value(const std::string& name) const;
+    const std::vector<Param>& params() const { return params_; }
+
+    bool loginPrompt = true;
+
+private:
+    std::string driverId_;
+    std::vector<Param> params_;
+};
+
+struct ConnectionFields;
+
+// The definition of the connection page's kind, from the untrimmed field texts.
+ConnectionDefinition DefinitionFor(const ConnectionFields& fields);
+
+// "(DESCRIPTION=(ADDRESS=(PROTOCOL=TCP)(HOST=h)(PORT=p))(CONNECT_DATA=(SERVICE_NAME=s)))"
+std::string OracleDescriptor(const std::string& host, const std::string& port, const std::string& service);
+
+} // namespace brivel

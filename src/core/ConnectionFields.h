@@ -1,0 +1,28 @@
+#pragma once
+#include "core/DbKind.h"
+#include <string>
+
+namespace brivel {
+
+// The connection page's texts, exactly as typed.
+struct ConnectionFields {
+    int kindIndex = 0;  // selected index of the kind list, -1 when none
+    std::string servidor;
+    std::string database;
+    std::string porta;
+    std::string usuario;
+    std::string senha;
+
+    TTipoBanco kind() const { return KindFromIndex(kindIndex); }
+};
+
+// Removes leading and trailing blanks (code 32 or lower).
+std::string Trimmed(const std::string& text);
+
+// Throws brivel::Error with the first failing check's message.
+void ValidarCamposConexao(const ConnectionFields& fields);
+
+// Integer conversion of a port text: anything that does not convert gives 0.
+long long PortNumber(const std::string& trimmedText);
+
+} // namespace brivel

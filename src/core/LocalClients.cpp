@@ -1,0 +1,65 @@
+#include "core/LocalClients.h"
+
+#include "core/AppPaths.h"
+#include "core/Error.h"
+
+namespace brivel {
+
+#ifdef _WIN32
+std::string PostgresLocalLibraryName() { return "libpq.dll"; }
+std::string OracleLocalLibraryName() { return "oci.dll"; }
+std::vector<std::string> OracleDataLibraryNames()
+{
+    return {"oraociei12.dll", "oraociei18.dll", "oraociei19.dll", "oraociei21.dll"};
+}
+static const char* const kOracleDataPattern = "oraocieiXX.dll";
+#else
+std::string PostgresLocalLibraryName() { return "libpq.so.5"; }
+std::string OracleLocalLibraryName() { return "libclntsh.so"; }
+// The Instant Client's data library: Basic, then Basic Light.
+std::vector<std::string> OracleDataLibraryNames() { return {"libociei.so", "libociicus.so"}; }
+static const char* const kOracleDataPattern = "libociei.so";
+#endif
+
+std::string UpperAsciiOnly(std::string text)
+{
+    for (char& c : text)
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+    return text;
+}
+
+LocalClientSetup PreparePostgreSQLClient(const std::string& exeFolder)
+{
+    const std::string folder = WithTrailingSeparator(exeFolder);
+    const std::string library = folder + PostgresLocalLibraryName();
+    if (!FileExists(library))
+        throw Error("Não foi encontrado " + PostgresLocalLibraryName() + " em:\r\n" + library);
+    SetEnv("PATH", folder + kPathListSeparator + GetEnv("PATH"));
+    return {library, ""};
+}
+
+LocalClientSetup PrepareOracleClient(const std::string& exeFolder)
+{
+    const std::string folder = WithTrailingSeparator(exeFolder);
+    if (!FileExists(folder + OracleLocalLibraryName()))
+        throw Error("Não foi encontrado o arquivo " + OracleLocalLibraryName() +
+                    " na pasta do sistema.\r\nCopie o Oracle Instant Client da mesma arquitetura do sistema para a "
+                    "pasta do EXE.");
+    bool dataFound = false;
+    for (const auto& name : OracleDataLibraryNames()) {
+        if (FileExists(folder + name)) {
+            dataFound = true;
+            break;
+        }
+    }
+    if (!dataFound)
+        throw Error(std::string("Não foi encontrado o arquivo ") + kOracleDataPattern +
+                    " na pasta do sistema.\r\nCopie o Oracle Instant Client completo para a pasta do EXE.");
+    const std::string path = GetEnv("PATH");
+    if (UpperAsciiOnly(path).find(UpperAsciiOnly(folder)) == std::string::npos)
+        SetEnv("PATH", folder + kPathListSeparator + path);
+    return {folder + OracleLocalLibraryName(), folder};
+}
+
+} // namespace brivel

@@ -1,0 +1,29 @@
+#pragma once
+#include <string>
+#include <vector>
+
+namespace brivel {
+
+// The client library that lies beside the executable, for PostgreSQL and Oracle.
+struct LocalClientSetup {
+    std::string libraryPath;  // what the driver link loads
+    std::string homeFolder;   // empty for PostgreSQL
+};
+
+// File names beside the executable, per platform.
+std::string PostgresLocalLibraryName();            // libpq.dll / libpq.so.5
+std::string OracleLocalLibraryName();              // oci.dll / libclntsh.so
+std::vector<std::string> OracleDataLibraryNames(); // oraociei12.dll... / libociei.so
+
+// Checks the library, then puts the folder in front of PATH (every call).
+// Throws brivel::Error naming the missing file before changing anything.
+LocalClientSetup PreparePostgreSQLClient(const std::string& exeFolder);
+
+// Checks the library and a data library, then puts the folder in front of PATH
+// only when its text (letters a-z compared without case) is not in PATH yet.
+LocalClientSetup PrepareOracleClient(const std::string& exeFolder);
+
+// Upper-cases the letters a to z only.
+std::string UpperAsciiOnly(std::string text);
+
+} // namespace brivel

@@ -1,0 +1,78 @@
+#include "db/ClientLibrary.h"
+
+#include "core/Error.h"
+#include "core/TextCodec.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <dlfcn.h>
+#endif
+
+namespace brivel::db {
+
+namespace {
+void* OpenLibrary(const std::string& file, std::string& reason)
+{
+#ifdef _WIN32
+    const std::u16string wide = Utf8ToUtf16(file);
+    HMODULE h = LoadLibraryW(reinterpret_cast<const wchar_t*>(wide.c_str()));
+    if (!h) {
+        const DWORD code = GetLastError();
+        wchar_t* text = nullptr;
+        FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                       nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+        reason = text ? Utf16ToUtf8(std::u16string(reinterpret_cast<char16_t*>(text))) : "erro " + std::to_string(code);
+        if (text)
+            LocalFree(text);
+        while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r' || reason.back() == ' '))
+            reason.pop_back();
+    }
+    return h;
+#else
+    void* h = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!h) {
+        const char* err = dlerror();
+        reason = err ? err : "dlopen falhou";
+    }
+    return h;
+#endif
+}
+} // namespace
+
+std::shared_ptr<ClientLibrary> ClientLibrary::Load(const std::vector<std::string>& files, const std::string& what)
+{
+    std::string reasons;
+    for (const auto& file : files) {
+        std::string reason;
+        if (void* h = OpenLibrary(file, reason))
+            return std::shared_ptr<ClientLibrary>(new ClientLibrary(h, file));
+        reasons += "\n" + file + ": " + reason;
+    }
+    throw Error("Não foi possível carregar a biblioteca cliente do " + what + "." + reasons);
+}
+
+void* ClientLibrary::symbol(const char* name) const
+{
+#ifdef _WIN32
+    void* p = reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle_), name));
+#else
+    void* p = dlsym(handle_, name);
+#endif
+    if (!p)
+        throw Error("A função " + std::string(name) + " não foi encontrada na biblioteca " + file_ + ".");
+    return p;
+}
+
+ClientLibrary::~ClientLibrary()
+{
+    if (pinned_ || !handle_)
+        return;
+#ifdef _WIN32
+    FreeLibrary(static_cast<HMODULE>(handle_));
+#else
+    dlclose(handle_);
+#endif
+}
+
+} // namespace brivel::db

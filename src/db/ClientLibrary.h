@@ -1,0 +1,41 @@
+#pragma once
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace brivel::db {
+
+// A client library loaded at run time. Functions are resolved by the adapters'
+// function tables right after loading; a missing file or symbol is an Error
+// that names the file (and the symbol).
+class ClientLibrary {
+public:
+    ~ClientLibrary();
+    ClientLibrary(const ClientLibrary&) = delete;
+    ClientLibrary& operator=(const ClientLibrary&) = delete;
+
+    // Loads the first of `files` that loads; `what` names the library in messages
+    // ("MySQL"). On failure the message lists each file tried with the loader's reason.
+    static std::shared_ptr<ClientLibrary> Load(const std::vector<std::string>& files, const std::string& what);
+
+    void* symbol(const char* name) const;
+
+    template <class Fn>
+    void resolve(Fn& fn, const char* name) const
+    {
+        fn = reinterpret_cast<Fn>(symbol(name));
+    }
+
+    const std::string& file() const { return file_; }
+
+    // Some libraries (fbclient) abort in their own destructors when unloaded.
+    void pinForProcessLifetime() { pinned_ = true; }
+
+private:
+    ClientLibrary(void* handle, std::string file) : handle_(handle), file_(std::move(file)) {}
+    void* handle_;
+    std::string file_;
+    bool pinned_ = false;
+};
+
+} // namespace brivel::db

@@ -1,0 +1,208 @@
+#include "db/Connection.h"
+
+#include "core/Error.h"
+#include "db/AdapterFactories.h"
+
+#include <cctype>
+
+namespace brivel::db {
+
+namespace {
+DriverLink& DefaultPgLink()
+{
+    static DriverLink link("PG", "PostgreSQL", PostgresLibraryFiles());
+    return link;
+}
+DriverLink& DefaultOracleLink()
+{
+    static DriverLink link("Ora", "Oracle", OracleLibraryFiles());
+    return link;
+}
+} // namespace
+
+class Connection::BusyScope {
+public:
+    explicit BusyScope(BusyObserver* o) : o_(o)
+    {
+        if (o_)
+            o_->busyBegin();
+    }
+    ~BusyScope()
+    {
+        if (o_)
+            o_->busyEnd();
+    }
+    BusyScope(const BusyScope&) = delete;
+    BusyScope& operator=(const BusyScope&) = delete;
+
+private:
+    BusyObserver* o_;
+};
+
+Connection::Connection(DriverLinks links) : links_(links)
+{
+    if (!links_.pg)
+        links_.pg = &DefaultPgLink();
+    if (!links_.oracle)
+        links_.oracle = &DefaultOracleLink();
+    links_.pg->isInUse = [this] { return connected() && adapterDriver_ == "PG"; };
+    links_.oracle->isInUse = [this] { return connected() && adapterDriver_ == "Ora"; };
+}
+
+Connection::~Connection()
+{
+    close();
+    links_.pg->isInUse = nullptr;
+    links_.oracle->isInUse = nullptr;
+}
+
+std::unique_ptr<DbAdapter> Connection::createAdapter(const std::string& id)
+{
+    if (id == "MySQL")
+        return CreateMySqlAdapter();
+    if (id == "FB")
+        return CreateFirebirdAdapter();
+    if (id == "SQLite")
+        return CreateSqliteAdapter();
+    if (id == "MSSQL")
+        return CreateSqlServerAdapter();
+    if (id == "PG")
+        return CreatePostgresAdapter(links_.pg->library());
+    if (id == "Ora")
+        return CreateOracleAdapter(links_.oracle->library(), links_.oracle->VendorHome);
+    throw Error("Tipo de driver desconhecido: \"" + id + "\".");
+}
+
+void Connection::rethrowScrubbed(const std::exception& e) const
+{
+    // Adapters never put the password in a message; this is the last guard.
+    std::string message = e.what();
+    const std::string password = def_.value("Password");
+    if (password.size() >= 4)
+        for (size_t pos; (pos = message.find(password)) != std::string::npos;)
+            message.replace(pos, password.size(), "***");
+    throw Error(message);
+}
+
+void Connection::open()
+{
+    if (connected())
+        return;
+    BusyScope busy(busy_);
+    try {
+        adapter_.reset();
+        adapterDriver_.clear();
+        auto adapter = createAdapter(def_.driverID());
+        adapter->open(def_);
+        adapter_ = std::move(adapter);
+        adapterDriver_ = def_.driverID();
+    } catch (const std::exception& e) {
+        rethrowScrubbed(e);
+    }
+}
+
+bool Connection::connected() const { return adapter_ && adapter_->isOpen(); }
+
+void Connection::close() noexcept
+{
+    if (!adapter_)
+        return;
+    BusyScope busy(busy_);
+    adapter_->close();
+    adapter_.reset();
+    adapterDriver_.clear();
+}
+
+DbAdapter& Connection::adapter()
+{
+    if (!connected())
+        throw Error("A conexão com o banco não está aberta.");
+    return *adapter_;
+}
+
+void Connection::execSQL(const std::string& sql)
+{
+    BusyScope busy(busy_);
+    try {
+        adapter().execute(sql);
+    } catch (const std::exception& e) {
+        rethrowScrubbed(e);
+    }
+}
+
+void Connection::startTransaction()
+{
+    BusyScope busy(busy_);
+    adapter().startTransaction();
+}
+
+void Connection::commit()
+{
+    BusyScope busy(busy_);
+    adapter().commit();
+}
+
+void Connection::rollback()
+{
+    BusyScope busy(busy_);
+    adapter().rollback();
+}
+
+bool Connection::inTransaction() const { return connected() && adapter_->inTransaction(); }
+
+long long Connection::queryInt(const std::string& sql, const std::string& paramName, const std::string& value,
+                               const std::string& column)
+{
+    BusyScope busy(busy_);
+    DbAdapter& a = adapter();
+    return a.queryInt(ReplaceParameterMarker(sql, paramName, a.parameterMarker(paramName)), value, column);
+}
+
+std::string ReplaceParameterMarker(const std::string& sql, const std::string& name, const std::string& replacement)
+{
+    std::string out;
+    out.reserve(sql.size());
+    const std::string marker = ":" + name;
+    auto isIdent = [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '$'; };
+    for (size_t i = 0; i < sql.size();) {
+        const char c = sql[i];
+        if (c == '\'' || c == '"') {
+            // Copy a quoted literal or identifier whole; doubled quotes stay inside it.
+            size_t j = i + 1;
+            while (j < sql.size()) {
+                if (sql[j] == c) {
+                    if (j + 1 < sql.size() && sql[j + 1] == c) {
+                        j += 2;
+                        continue;
+                    }
+                    break;
+                }
+                ++j;
+            }
+            const size_t end = j < sql.size() ? j + 1 : j;
+            out.append(sql, i, end - i);
+            i = end;
+        } else if (c == '-' && i + 1 < sql.size() && sql[i + 1] == '-') {
+            const size_t end = sql.find('\n', i);
+            const size_t stop = end == std::string::npos ? sql.size() : end;
+            out.append(sql, i, stop - i);
+            i = stop;
+        } else if (c == '/' && i + 1 < sql.size() && sql[i + 1] == '*') {
+            const size_t end = sql.find("*/", i + 2);
+            const size_t stop = end == std::string::npos ? sql.size() : end + 2;
+            out.append(sql, i, stop - i);
+            i = stop;
+        } else if (c == ':' && sql.compare(i, marker.size(), marker) == 0 &&
+                   (i + marker.size() == sql.size() || !isIdent(sql[i + marker.size()])) &&
+                   (i == 0 || sql[i - 1] != ':')) {
+            out += replacement;
+            i += marker.size();
+        } else {
+            out += c;
+            ++i;
+        }
+    }
+    return out;
+}
+
+} // namespace brivel::db
