@@ -1,0 +1,74 @@
+#include "support/Wizard.h"
+
+#include "core/AppPaths.h"
+
+#include <QtTest>
+
+namespace brivel::test {
+
+Wizard::Wizard()
+{
+    OverrideExecutableFolder(folder_.path().toStdString());
+    window_ = std::make_unique<TFrmSetupBrivelDB>();
+    FrmSetupBrivelDB = window_.get();
+    window_->show();
+    if (!QTest::qWaitForWindowExposed(window_.get()))
+        qWarning("the wizard window was not exposed");
+}
+
+Wizard::~Wizard()
+{
+    window_.reset();
+    OverrideExecutableFolder("");
+}
+
+void Wizard::click(const char* name)
+{
+    QPushButton* b = button(name);
+    QTest::mouseClick(b, Qt::LeftButton);
+}
+
+void Wizard::selectKind(int index)
+{
+    QComboBox* cb = kinds();
+    // What picking from the drop-down does: the index changes and the change event runs.
+    cb->setCurrentIndex(index);
+    if (cb->currentIndex() == index)
+        QCoreApplication::processEvents();
+}
+
+void Wizard::type(const char* editName, const QString& text)
+{
+    QLineEdit* e = edit(editName);
+    e->selectAll();
+    e->del();
+    QTest::keyClicks(e, text);
+}
+
+void Wizard::fillConnection(const QString& server, const QString& port, const QString& database, const QString& user,
+                            const QString& password)
+{
+    edit("edtServidor")->setText(server);
+    edit("edtPorta")->setText(port);
+    edit("edtDatabase")->setText(database);
+    edit("edtUsuario")->setText(user);
+    edit("edtSenha")->setText(password);
+}
+
+QStringList Wizard::logLines() const
+{
+    const QString text = memo("memLog")->toPlainText();
+    return text.isEmpty() ? QStringList() : text.split(QLatin1Char('\n'));
+}
+
+QStringList Wizard::logMessages() const
+{
+    QStringList out;
+    for (const QString& line : logLines()) {
+        const int sep = line.indexOf(QStringLiteral(" - "));
+        out << (sep == 19 ? line.mid(22) : line);
+    }
+    return out;
+}
+
+} // namespace brivel::test
