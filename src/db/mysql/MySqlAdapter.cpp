@@ -1,12 +1,344 @@
 #include "db/AdapterFactories.h"
 
+#include "core/ConnectionFields.h"
 #include "core/Error.h"
+
+#include <mysql.h>
+
+#include <cctype>
+#include <memory>
+#include <mutex>
+#include <vector>
 
 namespace brivel::db {
 
-std::unique_ptr<DbAdapter> CreateMySqlAdapter()
+namespace {
+
+// Long enough for any DDL of the installer on a busy server, short enough that
+// a server that vanishes mid-statement ends in an error rather than a hang.
+constexpr unsigned int kConnectTimeoutSeconds = 10;
+constexpr unsigned int kReadTimeoutSeconds = 300;
+constexpr unsigned int kWriteTimeoutSeconds = 300;
+
+// MYSQL_BIND, MYSQL_FIELD (up to `type`) and the options used here have the same
+// layout and values in MariaDB Connector/C and in libmysqlclient 8.
+struct MySqlApi {
+    std::shared_ptr<ClientLibrary> lib;
+    decltype(&mysql_server_init) server_init;
+    decltype(&mysql_init) init;
+    decltype(&mysql_options) options;
+    decltype(&mysql_real_connect) real_connect;
+    decltype(&mysql_close) close;
+    decltype(&mysql_error) error;
+    decltype(&mysql_errno) errnum;
+    decltype(&mysql_real_query) real_query;
+    decltype(&mysql_store_result) store_result;
+    decltype(&mysql_free_result) free_result;
+    decltype(&mysql_next_result) next_result;
+    decltype(&mysql_field_count) field_count;
+    decltype(&mysql_num_fields) num_fields;
+    decltype(&mysql_fetch_field_direct) fetch_field_direct;
+    decltype(&mysql_stmt_init) stmt_init;
+    decltype(&mysql_stmt_prepare) stmt_prepare;
+    decltype(&mysql_stmt_param_count) stmt_param_count;
+    decltype(&mysql_stmt_bind_param) stmt_bind_param;
+    decltype(&mysql_stmt_execute) stmt_execute;
+    decltype(&mysql_stmt_result_metadata) stmt_result_metadata;
+    decltype(&mysql_stmt_bind_result) stmt_bind_result;
+    decltype(&mysql_stmt_fetch) stmt_fetch;
+    decltype(&mysql_stmt_free_result) stmt_free_result;
+    decltype(&mysql_stmt_close) stmt_close;
+    decltype(&mysql_stmt_error) stmt_error;
+
+    explicit MySqlApi(std::shared_ptr<ClientLibrary> l) : lib(std::move(l))
+    {
+        lib->resolve(server_init, "mysql_server_init");
+        lib->resolve(init, "mysql_init");
+        lib->resolve(options, "mysql_options");
+        lib->resolve(real_connect, "mysql_real_connect");
+        lib->resolve(close, "mysql_close");
+        lib->resolve(error, "mysql_error");
+        lib->resolve(errnum, "mysql_errno");
+        lib->resolve(real_query, "mysql_real_query");
+        lib->resolve(store_result, "mysql_store_result");
+        lib->resolve(free_result, "mysql_free_result");
+        lib->resolve(next_result, "mysql_next_result");
+        lib->resolve(field_count, "mysql_field_count");
+        lib->resolve(num_fields, "mysql_num_fields");
+        lib->resolve(fetch_field_direct, "mysql_fetch_field_direct");
+        lib->resolve(stmt_init, "mysql_stmt_init");
+        lib->resolve(stmt_prepare, "mysql_stmt_prepare");
+        lib->resolve(stmt_param_count, "mysql_stmt_param_count");
+        lib->resolve(stmt_bind_param, "mysql_stmt_bind_param");
+        lib->resolve(stmt_execute, "mysql_stmt_execute");
+        lib->resolve(stmt_result_metadata, "mysql_stmt_result_metadata");
+        lib->resolve(stmt_bind_result, "mysql_stmt_bind_result");
+        lib->resolve(stmt_fetch, "mysql_stmt_fetch");
+        lib->resolve(stmt_free_result, "mysql_stmt_free_result");
+        lib->resolve(stmt_close, "mysql_stmt_close");
+        lib->resolve(stmt_error, "mysql_stmt_error");
+        // mysql_init would do this implicitly; doing it here keeps it off later calls.
+        if (server_init(0, nullptr, nullptr) != 0)
+            throw Error("Não foi possível inicializar a biblioteca cliente do MySQL (" + lib->file() + ").");
+    }
+};
+
+// Loaded on the first open and kept for the rest of the process; a failed load
+// is tried again on the next open.
+const MySqlApi& Api()
 {
-    throw Error("MySql: adaptador ainda não disponível.");
+    static std::mutex mutex;
+    static std::unique_ptr<MySqlApi> api;
+    std::lock_guard lock(mutex);
+    if (!api)
+        api = std::make_unique<MySqlApi>(ClientLibrary::Load(MySqlLibraryFiles(), "MySQL"));
+    return *api;
 }
+
+bool SameNameNoCase(const char* a, const std::string& b)
+{
+    size_t i = 0;
+    for (; a[i] && i < b.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    return !a[i] && i == b.size();
+}
+
+unsigned int ParsePort(const std::string& text)
+{
+    const std::string trimmed = Trimmed(text);
+    if (trimmed.empty())
+        return 0;  // the library's default, 3306
+    const long long port = PortNumber(trimmed);
+    if (port < 1 || port > 65535)
+        throw Error("Porta inválida para o MySQL: \"" + text + "\". Informe um número de 1 a 65535.");
+    return static_cast<unsigned int>(port);
+}
+
+struct ResultDeleter {
+    const MySqlApi* api;
+    void operator()(MYSQL_RES* r) const { api->free_result(r); }
+};
+using ResultPtr = std::unique_ptr<MYSQL_RES, ResultDeleter>;
+
+struct StmtDeleter {
+    const MySqlApi* api;
+    void operator()(MYSQL_STMT* s) const { api->stmt_close(s); }
+};
+using StmtPtr = std::unique_ptr<MYSQL_STMT, StmtDeleter>;
+
+class MySqlAdapter final : public DbAdapter {
+public:
+    ~MySqlAdapter() override { close(); }
+
+    void open(const ConnectionDefinition& def) override
+    {
+        close();
+        const unsigned int port = ParsePort(def.value("Port"));
+        const MySqlApi& api = Api();
+        api_ = &api;
+
+        const std::string server = def.value("Server");
+        const std::string database = def.value("Database");
+        const std::string user = def.value("User_Name");
+        const std::string password = def.value("Password");
+        const std::string charset = def.value("CharacterSet");
+
+        struct MysqlCloser {
+            const MySqlApi* api;
+            void operator()(MYSQL* m) const { api->close(m); }
+        };
+        std::unique_ptr<MYSQL, MysqlCloser> mysql(api.init(nullptr), MysqlCloser{&api});
+        if (!mysql)
+            throw Error("MySQL: memória insuficiente para criar a conexão.");
+
+        const unsigned int connectTimeout = kConnectTimeoutSeconds;
+        const unsigned int readTimeout = kReadTimeoutSeconds;
+        const unsigned int writeTimeout = kWriteTimeoutSeconds;
+        setOption(mysql.get(), MYSQL_OPT_CONNECT_TIMEOUT, &connectTimeout);
+        setOption(mysql.get(), MYSQL_OPT_READ_TIMEOUT, &readTimeout);
+        setOption(mysql.get(), MYSQL_OPT_WRITE_TIMEOUT, &writeTimeout);
+        if (!charset.empty())
+            setOption(mysql.get(), MYSQL_SET_CHARSET_NAME, charset.c_str());
+        if (!server.empty()) {
+            // "localhost" would otherwise mean the local socket on Unix; the API
+            // this connection is tested for reaches the server over TCP.
+            const unsigned int protocol = MYSQL_PROTOCOL_TCP;
+            setOption(mysql.get(), MYSQL_OPT_PROTOCOL, &protocol);
+        }
+
+        if (!api.real_connect(mysql.get(), server.empty() ? nullptr : server.c_str(), user.c_str(),
+                              password.c_str(), database.empty() ? nullptr : database.c_str(), port, nullptr, 0))
+            throw Error(messageOf(mysql.get()));
+        mysql_ = mysql.release();
+        inTransaction_ = false;
+    }
+
+    void close() noexcept override
+    {
+        if (!mysql_)
+            return;
+        // An open transaction is rolled back by the server when the session ends.
+        api_->close(mysql_);
+        mysql_ = nullptr;
+        inTransaction_ = false;
+    }
+
+    bool isOpen() const override { return mysql_ != nullptr; }
+
+    void execute(const std::string& sql) override
+    {
+        MYSQL* m = handle();
+        if (api_->real_query(m, sql.data(), static_cast<unsigned long>(sql.size())) != 0)
+            throw Error(messageOf(m));
+        drainResults(m);
+    }
+
+    void startTransaction() override
+    {
+        execute("START TRANSACTION");
+        inTransaction_ = true;
+    }
+
+    void commit() override
+    {
+        // A failed COMMIT leaves no transaction open on the server either.
+        inTransaction_ = false;
+        execute("COMMIT");
+    }
+
+    void rollback() override
+    {
+        inTransaction_ = false;
+        execute("ROLLBACK");
+    }
+
+    bool inTransaction() const override { return mysql_ && inTransaction_; }
+
+    std::string parameterMarker(const std::string&) const override { return "?"; }
+
+    long long queryInt(const std::string& sql, const std::string& value, const std::string& column) override
+    {
+        MYSQL* m = handle();
+        StmtPtr stmt(api_->stmt_init(m), StmtDeleter{api_});
+        if (!stmt)
+            throw Error(messageOf(m));
+        if (api_->stmt_prepare(stmt.get(), sql.data(), static_cast<unsigned long>(sql.size())) != 0)
+            throw Error(stmtMessage(stmt.get()));
+        if (api_->stmt_param_count(stmt.get()) != 1)
+            throw Error("MySQL: a consulta deveria ter exatamente um parâmetro e tem " +
+                        std::to_string(api_->stmt_param_count(stmt.get())) + ".");
+
+        MYSQL_BIND param{};
+        unsigned long valueLength = static_cast<unsigned long>(value.size());
+        param.buffer_type = MYSQL_TYPE_STRING;
+        param.buffer = const_cast<char*>(value.data());
+        param.buffer_length = valueLength;
+        param.length = &valueLength;
+        if (api_->stmt_bind_param(stmt.get(), &param))
+            throw Error(stmtMessage(stmt.get()));
+
+        ResultPtr meta(api_->stmt_result_metadata(stmt.get()), ResultDeleter{api_});
+        if (!meta)
+            throw Error("MySQL: a consulta não devolve colunas.");
+        const unsigned int count = api_->num_fields(meta.get());
+        int target = -1;
+        for (unsigned int i = 0; i < count && target < 0; ++i) {
+            const MYSQL_FIELD* field = api_->fetch_field_direct(meta.get(), i);
+            if (field && field->name && SameNameNoCase(field->name, column))
+                target = static_cast<int>(i);
+        }
+        if (target < 0)
+            throw Error("MySQL: a consulta não tem a coluna " + column + ".");
+
+        if (api_->stmt_execute(stmt.get()) != 0)
+            throw Error(stmtMessage(stmt.get()));
+
+        // Every column must be bound; the others get no buffer and are skipped.
+        std::vector<MYSQL_BIND> binds(count);
+        std::vector<unsigned long> lengths(count);
+        long long result = 0;
+        my_bool isNull = 0;
+        my_bool conversionError = 0;
+        for (unsigned int i = 0; i < count; ++i) {
+            binds[i].buffer_type = MYSQL_TYPE_STRING;
+            binds[i].length = &lengths[i];
+        }
+        MYSQL_BIND& out = binds[static_cast<size_t>(target)];
+        out.buffer_type = MYSQL_TYPE_LONGLONG;
+        out.buffer = &result;
+        out.buffer_length = sizeof result;
+        out.is_null = &isNull;
+        out.error = &conversionError;
+        if (api_->stmt_bind_result(stmt.get(), binds.data()))
+            throw Error(stmtMessage(stmt.get()));
+
+        const int rc = api_->stmt_fetch(stmt.get());
+        if (rc == 1)
+            throw Error(stmtMessage(stmt.get()));
+        if (rc == MYSQL_NO_DATA)
+            throw Error("MySQL: a consulta não devolveu nenhuma linha.");
+        if (isNull)
+            throw Error("MySQL: a coluna " + column + " veio nula.");
+        if (conversionError)
+            throw Error("MySQL: a coluna " + column + " não contém um número inteiro.");
+        api_->stmt_free_result(stmt.get());
+        return result;
+    }
+
+private:
+    MYSQL* handle() const
+    {
+        if (!mysql_)
+            throw Error("A conexão com o MySQL não está aberta.");
+        return mysql_;
+    }
+
+    void setOption(MYSQL* m, mysql_option option, const void* value) const
+    {
+        if (api_->options(m, option, value) != 0)
+            throw Error("MySQL: opção de conexão recusada pela biblioteca " + api_->lib->file() + ".");
+    }
+
+    std::string messageOf(MYSQL* m) const
+    {
+        const char* text = api_->error(m);
+        if (text && *text)
+            return text;
+        return "MySQL: erro " + std::to_string(api_->errnum(m)) + ".";
+    }
+
+    std::string stmtMessage(MYSQL_STMT* s) const
+    {
+        const char* text = api_->stmt_error(s);
+        if (text && *text)
+            return text;
+        return "MySQL: erro ao executar a consulta.";
+    }
+
+    // Frees whatever results the statement produced so the session can go on.
+    void drainResults(MYSQL* m) const
+    {
+        for (;;) {
+            if (MYSQL_RES* r = api_->store_result(m))
+                api_->free_result(r);
+            else if (api_->field_count(m) != 0)
+                throw Error(messageOf(m));
+            const int next = api_->next_result(m);
+            if (next < 0)
+                return;
+            if (next > 0)
+                throw Error(messageOf(m));
+        }
+    }
+
+    const MySqlApi* api_ = nullptr;
+    MYSQL* mysql_ = nullptr;
+    bool inTransaction_ = false;
+};
+
+} // namespace
+
+std::unique_ptr<DbAdapter> CreateMySqlAdapter() { return std::make_unique<MySqlAdapter>(); }
 
 } // namespace brivel::db
