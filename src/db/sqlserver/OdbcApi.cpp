@@ -1,0 +1,110 @@
+#include "db/sqlserver/OdbcApi.h"
+
+#include "core/Error.h"
+#include "core/TextCodec.h"
+#include "db/AdapterFactories.h"
+
+#include <mutex>
+#include <vector>
+
+namespace brivel::db::odbc {
+
+std::shared_ptr<const Api> Api::Load()
+{
+    static std::mutex mutex;
+    static std::shared_ptr<const Api> loaded;
+    std::lock_guard lock(mutex);
+    if (loaded)
+        return loaded;
+
+    auto api = std::make_shared<Api>();
+    api->library = ClientLibrary::Load(OdbcLibraryFiles(), "gerenciador ODBC");
+    // The manager keeps drivers loaded behind our back; unloading it under them is not safe.
+    api->library->pinForProcessLifetime();
+    const ClientLibrary& lib = *api->library;
+    lib.resolve(api->AllocHandle, "SQLAllocHandle");
+    lib.resolve(api->FreeHandle, "SQLFreeHandle");
+    lib.resolve(api->SetEnvAttr, "SQLSetEnvAttr");
+    lib.resolve(api->DriversW, "SQLDriversW");
+    lib.resolve(api->SetConnectAttrW, "SQLSetConnectAttrW");
+    lib.resolve(api->DriverConnectW, "SQLDriverConnectW");
+    lib.resolve(api->Disconnect, "SQLDisconnect");
+    lib.resolve(api->EndTran, "SQLEndTran");
+    lib.resolve(api->ExecDirectW, "SQLExecDirectW");
+    lib.resolve(api->MoreResults, "SQLMoreResults");
+    lib.resolve(api->BindParameter, "SQLBindParameter");
+    lib.resolve(api->NumResultCols, "SQLNumResultCols");
+    lib.resolve(api->DescribeColW, "SQLDescribeColW");
+    lib.resolve(api->Fetch, "SQLFetch");
+    lib.resolve(api->GetData, "SQLGetData");
+    lib.resolve(api->GetDiagRecW, "SQLGetDiagRecW");
+    loaded = std::move(api);
+    return loaded;
+}
+
+Handle Allocate(const std::shared_ptr<const Api>& api, SQLSMALLINT type, SQLHANDLE parent)
+{
+    SQLHANDLE h = SQL_NULL_HANDLE;
+    const SQLRETURN rc = api->AllocHandle(type, parent, &h);
+    if (!Succeeded(rc)) {
+        if (type == SQL_HANDLE_ENV || parent == SQL_NULL_HANDLE)
+            throw Error("O gerenciador ODBC não conseguiu criar o ambiente (código " + std::to_string(rc) + ").");
+        const SQLSMALLINT parentType = type == SQL_HANDLE_DBC ? SQL_HANDLE_ENV : SQL_HANDLE_DBC;
+        Fail(*api, parentType, parent, rc, "Falha ao alocar um handle ODBC");
+    }
+    return Handle(api, type, h);
+}
+
+std::u16string Wide(const std::string& utf8) { return Utf8ToUtf16(utf8); }
+
+std::string Narrow(const SQLWCHAR* text, size_t length)
+{
+    return Utf16ToUtf8(std::u16string(reinterpret_cast<const char16_t*>(text), length));
+}
+
+std::string Diagnostics(const Api& api, SQLSMALLINT type, SQLHANDLE handle)
+{
+    std::string out;
+    if (handle == SQL_NULL_HANDLE)
+        return out;
+    for (SQLSMALLINT record = 1;; ++record) {
+        SQLWCHAR state[6] = {};
+        SQLINTEGER native = 0;
+        std::vector<SQLWCHAR> text(512);
+        SQLSMALLINT length = 0;
+        SQLRETURN rc = api.GetDiagRecW(type, handle, record, state, &native, text.data(),
+                                       static_cast<SQLSMALLINT>(text.size()), &length);
+        if (rc == SQL_SUCCESS_WITH_INFO && length >= static_cast<SQLSMALLINT>(text.size())) {
+            // Truncated: ask again with room for the whole text.
+            text.assign(static_cast<size_t>(length) + 1, 0);
+            rc = api.GetDiagRecW(type, handle, record, state, &native, text.data(),
+                                 static_cast<SQLSMALLINT>(text.size()), &length);
+        }
+        if (!Succeeded(rc))
+            break;
+        size_t n = 0;
+        while (n < static_cast<size_t>(length) && n < text.size() && text[n] != 0)
+            ++n;
+        size_t s = 0;
+        while (s < 5 && state[s] != 0)
+            ++s;
+        std::string line = "[" + Narrow(state, s) + "] " + Narrow(text.data(), n);
+        while (!line.empty() && (line.back() == '\n' || line.back() == '\r' || line.back() == ' '))
+            line.pop_back();
+        if (!out.empty())
+            out += '\n';
+        out += line;
+    }
+    return out;
+}
+
+void Fail(const Api& api, SQLSMALLINT type, SQLHANDLE handle, SQLRETURN rc, const std::string& context)
+{
+    const std::string diag = Diagnostics(api, type, handle);
+    if (diag.empty())
+        throw Error((context.empty() ? std::string("Falha no driver ODBC") : context) + " (código de retorno ODBC " +
+                    std::to_string(rc) + ").");
+    throw Error(context.empty() ? diag : context + ":\n" + diag);
+}
+
+} // namespace brivel::db::odbc

@@ -1,0 +1,98 @@
+#pragma once
+// The ODBC driver manager, loaded at run time: the prototypes come from the
+// SDK headers, the addresses from the library.
+#ifdef _WIN32
+#include <windows.h>
+#endif
+#include <sql.h>
+#include <sqlext.h>
+#include <sqlucode.h>
+
+#include "db/ClientLibrary.h"
+
+#include <memory>
+#include <string>
+
+namespace brivel::db::odbc {
+
+// Text crosses the API as UTF-16 (the W functions): the ANSI ones would go
+// through the Windows code page or unixODBC's Latin-1 default.
+static_assert(sizeof(SQLWCHAR) == 2, "SQLWCHAR must be UTF-16");
+
+struct Api {
+    std::shared_ptr<ClientLibrary> library;
+
+    decltype(&::SQLAllocHandle) AllocHandle = nullptr;
+    decltype(&::SQLFreeHandle) FreeHandle = nullptr;
+    decltype(&::SQLSetEnvAttr) SetEnvAttr = nullptr;
+    decltype(&::SQLDriversW) DriversW = nullptr;
+    decltype(&::SQLSetConnectAttrW) SetConnectAttrW = nullptr;
+    decltype(&::SQLDriverConnectW) DriverConnectW = nullptr;
+    decltype(&::SQLDisconnect) Disconnect = nullptr;
+    decltype(&::SQLEndTran) EndTran = nullptr;
+    decltype(&::SQLExecDirectW) ExecDirectW = nullptr;
+    decltype(&::SQLMoreResults) MoreResults = nullptr;
+    decltype(&::SQLBindParameter) BindParameter = nullptr;
+    decltype(&::SQLNumResultCols) NumResultCols = nullptr;
+    decltype(&::SQLDescribeColW) DescribeColW = nullptr;
+    decltype(&::SQLFetch) Fetch = nullptr;
+    decltype(&::SQLGetData) GetData = nullptr;
+    decltype(&::SQLGetDiagRecW) GetDiagRecW = nullptr;
+
+    // The driver manager of this platform, loaded once for the process.
+    static std::shared_ptr<const Api> Load();
+};
+
+// One ODBC handle, freed with its library's SQLFreeHandle.
+class Handle {
+public:
+    Handle() = default;
+    Handle(std::shared_ptr<const Api> api, SQLSMALLINT type, SQLHANDLE h) : api_(std::move(api)), type_(type), h_(h) {}
+    ~Handle() { reset(); }
+    Handle(Handle&& o) noexcept : api_(std::move(o.api_)), type_(o.type_), h_(o.h_) { o.h_ = SQL_NULL_HANDLE; }
+    Handle& operator=(Handle&& o) noexcept
+    {
+        if (this != &o) {
+            reset();
+            api_ = std::move(o.api_);
+            type_ = o.type_;
+            h_ = o.h_;
+            o.h_ = SQL_NULL_HANDLE;
+        }
+        return *this;
+    }
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+
+    void reset() noexcept
+    {
+        if (h_ != SQL_NULL_HANDLE && api_)
+            api_->FreeHandle(type_, h_);
+        h_ = SQL_NULL_HANDLE;
+    }
+    SQLHANDLE get() const { return h_; }
+    SQLSMALLINT type() const { return type_; }
+    explicit operator bool() const { return h_ != SQL_NULL_HANDLE; }
+
+private:
+    std::shared_ptr<const Api> api_;
+    SQLSMALLINT type_ = 0;
+    SQLHANDLE h_ = SQL_NULL_HANDLE;
+};
+
+// Allocates a handle of `type` under `parent` (SQL_NULL_HANDLE for the environment).
+Handle Allocate(const std::shared_ptr<const Api>& api, SQLSMALLINT type, SQLHANDLE parent);
+
+// Every diagnostic record of the handle, one per line: "[SQLSTATE] text".
+std::string Diagnostics(const Api& api, SQLSMALLINT type, SQLHANDLE handle);
+
+// Throws an Error with the handle's diagnostics after `context` (alone when
+// `context` is empty), or with the return code when the driver left none.
+[[noreturn]] void Fail(const Api& api, SQLSMALLINT type, SQLHANDLE handle, SQLRETURN rc, const std::string& context);
+
+inline bool Succeeded(SQLRETURN rc) { return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO; }
+
+std::u16string Wide(const std::string& utf8);
+std::string Narrow(const SQLWCHAR* text, size_t length);
+
+} // namespace brivel::db::odbc
