@@ -1,12 +1,244 @@
 #include "db/AdapterFactories.h"
+#include "db/postgresql/PgApi.h"
 
 #include "core/Error.h"
 
+#include <charconv>
+#include <mutex>
+
 namespace brivel::db {
 
-std::unique_ptr<DbAdapter> CreatePostgresAdapter(std::shared_ptr<ClientLibrary>)
+PgApi::PgApi(const ClientLibrary& lib)
 {
-    throw Error("Postgres: adaptador ainda não disponível.");
+    lib.resolve(connectdbParams, "PQconnectdbParams");
+    lib.resolve(status, "PQstatus");
+    lib.resolve(errorMessage, "PQerrorMessage");
+    lib.resolve(finish, "PQfinish");
+    lib.resolve(setNoticeProcessor, "PQsetNoticeProcessor");
+    lib.resolve(transactionStatus, "PQtransactionStatus");
+    lib.resolve(exec, "PQexec");
+    lib.resolve(execParams, "PQexecParams");
+    lib.resolve(resultStatus, "PQresultStatus");
+    lib.resolve(resultErrorMessage, "PQresultErrorMessage");
+    lib.resolve(cmdStatus, "PQcmdStatus");
+    lib.resolve(clear, "PQclear");
+    lib.resolve(ntuples, "PQntuples");
+    lib.resolve(nfields, "PQnfields");
+    lib.resolve(fname, "PQfname");
+    lib.resolve(getvalue, "PQgetvalue");
+    lib.resolve(getisnull, "PQgetisnull");
+}
+
+std::shared_ptr<const PgApi> PgApi::For(const std::shared_ptr<ClientLibrary>& lib)
+{
+    // A released and reloaded library is a new object and gets a new table.
+    static std::mutex mutex;
+    static std::weak_ptr<ClientLibrary> cachedLib;
+    static std::shared_ptr<const PgApi> cachedApi;
+    std::lock_guard lock(mutex);
+    if (cachedApi && cachedLib.lock() == lib)
+        return cachedApi;
+    auto api = std::make_shared<const PgApi>(*lib);
+    cachedLib = lib;
+    cachedApi = api;
+    return api;
+}
+
+namespace {
+
+std::string Trimmed(const char* text)
+{
+    std::string s = text ? text : "";
+    const auto blank = [](char c) { return c == ' ' || c == '\n' || c == '\r' || c == '\t'; };
+    while (!s.empty() && blank(s.back()))
+        s.pop_back();
+    size_t start = 0;
+    while (start < s.size() && blank(s[start]))
+        ++start;
+    return s.substr(start);
+}
+
+bool SameNameIgnoringCase(const char* a, const std::string& b)
+{
+    const auto lower = [](unsigned char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : char(c); };
+    size_t i = 0;
+    for (; a[i] && i < b.size(); ++i)
+        if (lower(a[i]) != lower(b[i]))
+            return false;
+    return !a[i] && i == b.size();
+}
+
+void IgnoreNotice(void*, const char*) {}
+
+class PostgresAdapter final : public DbAdapter {
+public:
+    explicit PostgresAdapter(std::shared_ptr<ClientLibrary> lib)
+        : lib_(std::move(lib)), api_(PgApi::For(lib_)), conn_(nullptr, ConnDeleter{api_->finish})
+    {
+    }
+
+    void open(const ConnectionDefinition& def) override
+    {
+        close();
+        // Keyword/value arrays with expand_dbname off: whatever was typed stays one value.
+        std::vector<std::pair<const char*, std::string>> params;
+        const auto add = [&](const char* keyword, const std::string& value) {
+            if (!value.empty())
+                params.emplace_back(keyword, value);
+        };
+        add("host", def.value("Server"));
+        add("port", def.value("Port"));
+        add("dbname", def.value("Database"));
+        add("user", def.value("User_Name"));
+        add("password", def.value("Password"));
+        const std::string charset = def.value("CharacterSet");
+        add("client_encoding", charset.empty() ? "UTF8" : charset);
+        // An unresponsive server fails after about this many seconds per address.
+        add("connect_timeout", "10");
+        add("fallback_application_name", "SetupBrivelDB");
+
+        std::vector<const char*> keywords, values;
+        for (const auto& [k, v] : params) {
+            keywords.push_back(k);
+            values.push_back(v.c_str());
+        }
+        keywords.push_back(nullptr);
+        values.push_back(nullptr);
+
+        Conn conn(api_->connectdbParams(keywords.data(), values.data(), 0), ConnDeleter{api_->finish});
+        if (!conn)
+            throw Error("PostgreSQL: memória insuficiente para abrir a conexão.");
+        if (api_->status(conn.get()) != CONNECTION_OK) {
+            const std::string message = Trimmed(api_->errorMessage(conn.get()));
+            throw Error(message.empty() ? "Não foi possível conectar ao PostgreSQL." : message);
+        }
+        // libpq prints notices (such as warnings) to stderr otherwise.
+        api_->setNoticeProcessor(conn.get(), IgnoreNotice, nullptr);
+        conn_ = std::move(conn);
+    }
+
+    void close() noexcept override { conn_.reset(); }
+
+    bool isOpen() const override { return conn_ != nullptr; }
+
+    void execute(const std::string& sql) override { run(sql); }
+
+    void startTransaction() override
+    {
+        if (inTransaction())
+            throw Error("Já existe uma transação ativa nesta conexão.");
+        run("BEGIN");
+    }
+
+    void commit() override
+    {
+        if (!inTransaction())
+            throw Error("Não há transação ativa para confirmar.");
+        // After a failed statement the server answers COMMIT with a rollback, not an error.
+        const Result r = run("COMMIT");
+        if (std::string(api_->cmdStatus(r.get())) == "ROLLBACK")
+            throw Error("A transação foi desfeita pelo servidor porque um comando dela falhou.");
+    }
+
+    void rollback() override
+    {
+        if (inTransaction())
+            run("ROLLBACK");
+    }
+
+    bool inTransaction() const override
+    {
+        if (!conn_)
+            return false;
+        const PGTransactionStatusType s = api_->transactionStatus(conn_.get());
+        return s == PQTRANS_INTRANS || s == PQTRANS_INERROR;
+    }
+
+    std::string parameterMarker(const std::string&) const override { return "$1"; }
+
+    long long queryInt(const std::string& sql, const std::string& value, const std::string& column) override
+    {
+        const char* values[] = {value.c_str()};
+        const Result r(api_->execParams(connection(), sql.c_str(), 1, nullptr, values, nullptr, nullptr, 0),
+                       ResultDeleter{api_->clear});
+        check(r.get(), PGRES_TUPLES_OK);
+        int col = -1;
+        for (int i = 0, n = api_->nfields(r.get()); i < n && col < 0; ++i)
+            if (SameNameIgnoringCase(api_->fname(r.get(), i), column))
+                col = i;
+        if (col < 0)
+            throw Error("A coluna " + column + " não está no resultado da consulta.");
+        if (api_->ntuples(r.get()) < 1)
+            throw Error("A consulta não retornou nenhuma linha.");
+        if (api_->getisnull(r.get(), 0, col))
+            return 0;
+        const std::string text = api_->getvalue(r.get(), 0, col);
+        long long result = 0;
+        const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), result);
+        if (ec != std::errc() || end != text.data() + text.size())
+            throw Error("O valor \"" + text + "\" da coluna " + column + " não é um número inteiro.");
+        return result;
+    }
+
+private:
+    struct ResultDeleter {
+        decltype(&PQclear) clear;
+        void operator()(PGresult* r) const
+        {
+            if (r)
+                clear(r);
+        }
+    };
+    using Result = std::unique_ptr<PGresult, ResultDeleter>;
+    struct ConnDeleter {
+        decltype(&PQfinish) finish;
+        void operator()(PGconn* c) const
+        {
+            if (c)
+                finish(c);
+        }
+    };
+    using Conn = std::unique_ptr<PGconn, ConnDeleter>;
+
+    PGconn* connection() const
+    {
+        if (!conn_)
+            throw Error("A conexão com o PostgreSQL não está aberta.");
+        return conn_.get();
+    }
+
+    Result run(const std::string& sql)
+    {
+        Result r(api_->exec(connection(), sql.c_str()), ResultDeleter{api_->clear});
+        const ExecStatusType s = r ? api_->resultStatus(r.get()) : PGRES_FATAL_ERROR;
+        if (s != PGRES_TUPLES_OK)
+            check(r.get(), PGRES_COMMAND_OK);
+        return r;
+    }
+
+    void check(PGresult* r, ExecStatusType expected) const
+    {
+        if (r && api_->resultStatus(r) == expected)
+            return;
+        std::string message = r ? Trimmed(api_->resultErrorMessage(r)) : std::string();
+        if (message.empty())
+            message = Trimmed(api_->errorMessage(conn_.get()));
+        if (message.empty())
+            message = r && api_->resultStatus(r) == PGRES_EMPTY_QUERY ? "O comando SQL está vazio."
+                                                                      : "O PostgreSQL não executou o comando.";
+        throw Error(message);
+    }
+
+    std::shared_ptr<ClientLibrary> lib_;
+    std::shared_ptr<const PgApi> api_;
+    Conn conn_;
+};
+
+} // namespace
+
+std::unique_ptr<DbAdapter> CreatePostgresAdapter(std::shared_ptr<ClientLibrary> libpq)
+{
+    return std::make_unique<PostgresAdapter>(std::move(libpq));
 }
 
 } // namespace brivel::db

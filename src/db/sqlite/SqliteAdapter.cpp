@@ -2,11 +2,233 @@
 
 #include "core/Error.h"
 
+#include <sqlite3.h>
+
+#include <charconv>
+#include <mutex>
+
 namespace brivel::db {
 
-std::unique_ptr<DbAdapter> CreateSqliteAdapter()
+namespace {
+
+// The sqlite3 functions the adapter calls, resolved from a library loaded at run time.
+struct SqliteApi {
+    decltype(&sqlite3_open_v2) open_v2;
+    decltype(&sqlite3_close) close;
+    decltype(&sqlite3_errmsg) errmsg;
+    decltype(&sqlite3_busy_timeout) busy_timeout;
+    decltype(&sqlite3_exec) exec;
+    decltype(&sqlite3_free) free;
+    decltype(&sqlite3_get_autocommit) get_autocommit;
+    decltype(&sqlite3_prepare_v2) prepare_v2;
+    decltype(&sqlite3_bind_text) bind_text;
+    decltype(&sqlite3_step) step;
+    decltype(&sqlite3_finalize) finalize;
+    decltype(&sqlite3_column_count) column_count;
+    decltype(&sqlite3_column_name) column_name;
+    decltype(&sqlite3_column_type) column_type;
+    decltype(&sqlite3_column_int64) column_int64;
+    decltype(&sqlite3_column_text) column_text;
+
+    explicit SqliteApi(const ClientLibrary& lib)
+    {
+        lib.resolve(open_v2, "sqlite3_open_v2");
+        lib.resolve(close, "sqlite3_close");
+        lib.resolve(errmsg, "sqlite3_errmsg");
+        lib.resolve(busy_timeout, "sqlite3_busy_timeout");
+        lib.resolve(exec, "sqlite3_exec");
+        lib.resolve(free, "sqlite3_free");
+        lib.resolve(get_autocommit, "sqlite3_get_autocommit");
+        lib.resolve(prepare_v2, "sqlite3_prepare_v2");
+        lib.resolve(bind_text, "sqlite3_bind_text");
+        lib.resolve(step, "sqlite3_step");
+        lib.resolve(finalize, "sqlite3_finalize");
+        lib.resolve(column_count, "sqlite3_column_count");
+        lib.resolve(column_name, "sqlite3_column_name");
+        lib.resolve(column_type, "sqlite3_column_type");
+        lib.resolve(column_int64, "sqlite3_column_int64");
+        lib.resolve(column_text, "sqlite3_column_text");
+    }
+};
+
+// Loaded by the first open and kept for the rest of the process; a failed load
+// is tried again by the next open.
+const SqliteApi& Api()
 {
-    throw Error("Sqlite: adaptador ainda não disponível.");
+    static std::mutex mutex;
+    static std::shared_ptr<ClientLibrary> lib;
+    static std::unique_ptr<SqliteApi> api;
+    std::lock_guard lock(mutex);
+    if (!api) {
+        auto loaded = ClientLibrary::Load(SqliteLibraryFiles(), "SQLite");
+        api = std::make_unique<SqliteApi>(*loaded);
+        loaded->pinForProcessLifetime();
+        lib = std::move(loaded);
+    }
+    return *api;
 }
+
+std::string Upper(std::string s)
+{
+    for (char& c : s)
+        if (c >= 'a' && c <= 'z')
+            c = char(c - 'a' + 'A');
+    return s;
+}
+
+// The pragma value for a definition's text, limited to the words SQLite knows,
+// so nothing typed reaches the statement as SQL.
+std::string PragmaWord(const std::string& param, const std::string& value, std::initializer_list<const char*> words)
+{
+    const std::string up = Upper(value);
+    for (const char* w : words)
+        if (up == w)
+            return up;
+    throw Error("Valor inválido para " + param + " do SQLite: \"" + value + "\".");
+}
+
+class SqliteAdapter final : public DbAdapter {
+public:
+    SqliteAdapter() : api_(Api()), db_(nullptr, DbCloser{api_.close}) {}
+
+    void open(const ConnectionDefinition& def) override
+    {
+        close();
+        const std::string path = def.value("Database");
+        sqlite3* raw = nullptr;
+        const int rc = api_.open_v2(path.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+        Db db(raw, DbCloser{api_.close});
+        if (rc != SQLITE_OK)
+            throw Error("Não foi possível abrir o banco SQLite \"" + path + "\": " +
+                        (db ? api_.errmsg(db.get()) : "memória insuficiente") + ".");
+        // Another process holding a lock is waited for instead of failing at once.
+        api_.busy_timeout(db.get(), 5000);
+        std::string pragmas;
+        if (def.has("LockingMode"))
+            pragmas += "PRAGMA locking_mode=" + PragmaWord("LockingMode", def.value("LockingMode"), {"NORMAL", "EXCLUSIVE"}) + ";";
+        if (def.has("Synchronous"))
+            pragmas += "PRAGMA synchronous=" +
+                       PragmaWord("Synchronous", def.value("Synchronous"), {"OFF", "NORMAL", "FULL", "EXTRA"}) + ";";
+        // Opening is lazy: reading the schema is what finds a file that is not a database.
+        pragmas += "PRAGMA schema_version;";
+        run(db.get(), pragmas, "Não foi possível abrir o banco SQLite \"" + path + "\": ");
+        db_ = std::move(db);
+    }
+
+    void close() noexcept override { db_.reset(); }
+
+    bool isOpen() const override { return db_ != nullptr; }
+
+    void execute(const std::string& sql) override { run(connection(), sql, ""); }
+
+    void startTransaction() override
+    {
+        if (inTransaction())
+            throw Error("Já existe uma transação ativa nesta conexão.");
+        run(connection(), "BEGIN", "");
+    }
+
+    void commit() override
+    {
+        if (!inTransaction())
+            throw Error("Não há transação ativa para confirmar.");
+        run(connection(), "COMMIT", "");
+    }
+
+    void rollback() override
+    {
+        // SQLite itself ends the transaction after some failures (disk full, busy).
+        if (inTransaction())
+            run(connection(), "ROLLBACK", "");
+    }
+
+    bool inTransaction() const override { return db_ && !api_.get_autocommit(db_.get()); }
+
+    std::string parameterMarker(const std::string&) const override { return "?"; }
+
+    long long queryInt(const std::string& sql, const std::string& value, const std::string& column) override
+    {
+        sqlite3* db = connection();
+        sqlite3_stmt* raw = nullptr;
+        if (api_.prepare_v2(db, sql.c_str(), int(sql.size()), &raw, nullptr) != SQLITE_OK)
+            throw Error(api_.errmsg(db));
+        const Stmt stmt(raw, StmtFinalizer{api_.finalize});
+        if (!stmt)
+            throw Error("O comando SQL está vazio.");
+        if (api_.bind_text(stmt.get(), 1, value.data(), int(value.size()), SQLITE_TRANSIENT) != SQLITE_OK)
+            throw Error(api_.errmsg(db));
+        int col = -1;
+        for (int i = 0, n = api_.column_count(stmt.get()); i < n && col < 0; ++i)
+            if (Upper(api_.column_name(stmt.get(), i)) == Upper(column))
+                col = i;
+        if (col < 0)
+            throw Error("A coluna " + column + " não está no resultado da consulta.");
+        const int rc = api_.step(stmt.get());
+        if (rc == SQLITE_DONE)
+            throw Error("A consulta não retornou nenhuma linha.");
+        if (rc != SQLITE_ROW)
+            throw Error(api_.errmsg(db));
+        switch (api_.column_type(stmt.get(), col)) {
+        case SQLITE_NULL:
+            return 0;
+        case SQLITE_INTEGER:
+            return api_.column_int64(stmt.get(), col);
+        default: {
+            const char* p = reinterpret_cast<const char*>(api_.column_text(stmt.get(), col));
+            const std::string text = p ? p : "";
+            long long result = 0;
+            const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), result);
+            if (ec != std::errc() || end != text.data() + text.size())
+                throw Error("O valor \"" + text + "\" da coluna " + column + " não é um número inteiro.");
+            return result;
+        }
+        }
+    }
+
+private:
+    struct DbCloser {
+        decltype(&sqlite3_close) close;
+        void operator()(sqlite3* db) const
+        {
+            if (db)
+                close(db);
+        }
+    };
+    using Db = std::unique_ptr<sqlite3, DbCloser>;
+    struct StmtFinalizer {
+        decltype(&sqlite3_finalize) finalize;
+        void operator()(sqlite3_stmt* s) const
+        {
+            if (s)
+                finalize(s);
+        }
+    };
+    using Stmt = std::unique_ptr<sqlite3_stmt, StmtFinalizer>;
+
+    sqlite3* connection() const
+    {
+        if (!db_)
+            throw Error("A conexão com o SQLite não está aberta.");
+        return db_.get();
+    }
+
+    // Runs every statement of `sql`, ignoring rows; a failure carries SQLite's text.
+    void run(sqlite3* db, const std::string& sql, const std::string& prefix)
+    {
+        char* err = nullptr;
+        if (api_.exec(db, sql.c_str(), nullptr, nullptr, &err) == SQLITE_OK)
+            return;
+        const std::string message = err ? err : api_.errmsg(db);
+        api_.free(err);
+        throw Error(prefix + message);
+    }
+
+    const SqliteApi& api_;
+    Db db_;
+};
+
+} // namespace
+
+std::unique_ptr<DbAdapter> CreateSqliteAdapter() { return std::make_unique<SqliteAdapter>(); }
 
 } // namespace brivel::db

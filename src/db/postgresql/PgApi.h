@@ -1,0 +1,37 @@
+#pragma once
+#include "db/ClientLibrary.h"
+
+#include <libpq-fe.h>
+
+#include <memory>
+
+namespace brivel::db {
+
+// The libpq functions the adapter calls, resolved from a library loaded at run time.
+struct PgApi {
+    decltype(&PQconnectdbParams) connectdbParams;
+    decltype(&PQstatus) status;
+    decltype(&PQerrorMessage) errorMessage;
+    decltype(&PQfinish) finish;
+    decltype(&PQsetNoticeProcessor) setNoticeProcessor;
+    decltype(&PQtransactionStatus) transactionStatus;
+    decltype(&PQexec) exec;
+    decltype(&PQexecParams) execParams;
+    decltype(&PQresultStatus) resultStatus;
+    decltype(&PQresultErrorMessage) resultErrorMessage;
+    decltype(&PQcmdStatus) cmdStatus;
+    decltype(&PQclear) clear;
+    decltype(&PQntuples) ntuples;
+    decltype(&PQnfields) nfields;
+    decltype(&PQfname) fname;
+    decltype(&PQgetvalue) getvalue;
+    decltype(&PQgetisnull) getisnull;
+
+    // Throws naming the library file and the first missing function.
+    explicit PgApi(const ClientLibrary& lib);
+
+    // The table of `lib`, resolved once per loaded library.
+    static std::shared_ptr<const PgApi> For(const std::shared_ptr<ClientLibrary>& lib);
+};
+
+} // namespace brivel::db
