@@ -1,0 +1,385 @@
+// The Firebird adapter: its attach string and parameter block, then the adapter
+// against the throwaway Firebird server; what reached the database is checked
+// through isql-fb, not the adapter.
+#include "core/Error.h"
+#include "db/AdapterFactories.h"
+#include "db/Connection.h"
+#include "db/firebird/FirebirdAdapter.h"
+#include "support/TestServers.h"
+
+#include <QtTest>
+
+using namespace brivel;
+using namespace brivel::test;
+
+namespace {
+
+const char* const kExistenceQuery = "SELECT COUNT(*) QTD FROM RDB$RELATIONS WHERE RDB$SYSTEM_FLAG = 0 AND "
+                                    "UPPER(TRIM(RDB$RELATION_NAME)) = UPPER(:TABELA)";
+
+std::string S(const QString& s) { return s.toStdString(); }
+
+ConnectionDefinition Definition(const FbServer& server, const QString& path)
+{
+    ConnectionDefinition def;
+    def.setDriverID("FB");
+    def.set("DriverID", "FB");
+    def.set("Server", S(server.host));
+    def.set("Port", S(server.port));
+    def.set("Database", S(path));
+    def.set("User_Name", S(server.user));
+    def.set("Password", S(server.password));
+    def.set("CharacterSet", "NONE");
+    return def;
+}
+
+// The message of the Error that `f` throws, or a null string when it throws none.
+template <class F>
+QString ErrorOf(F&& f)
+{
+    try {
+        f();
+    } catch (const Error& e) {
+        return QString::fromUtf8(e.what());
+    }
+    return QString();
+}
+
+} // namespace
+
+class FirebirdAdapterTest : public QObject {
+    Q_OBJECT
+
+private:
+    FbServer server_;
+    QString path_;
+    db::Connection conn_;
+
+    // A fresh database (default character set `charset`) and an open connection to it.
+    bool fresh(const QString& charset = QStringLiteral("UTF8"))
+    {
+        if (auto o = ReadFbServer(server_); !o) {
+            QTest::qFail(qPrintable(o.message), __FILE__, __LINE__);
+            return false;
+        }
+        if (auto o = CreateFbDatabase(server_, path_, charset); !o) {
+            QTest::qFail(qPrintable(o.message), __FILE__, __LINE__);
+            return false;
+        }
+        conn_.close();
+        conn_.clearParams();
+        const ConnectionDefinition def = Definition(server_, path_);
+        conn_.setDriverID(def.driverID());
+        for (const auto& [name, value] : def.params())
+            conn_.setParam(name, value);
+        conn_.setLoginPrompt(false);
+        conn_.open();
+        return true;
+    }
+
+    QString isql(const QString& sql)
+    {
+        QString out;
+        if (auto o = RunFbSql(server_, path_, sql, &out); !o)
+            return o.message;
+        return out;
+    }
+
+private slots:
+    void cleanup() { conn_.close(); }
+
+    void attachString_data()
+    {
+        QTest::addColumn<QString>("server");
+        QTest::addColumn<QString>("port");
+        QTest::addColumn<QString>("database");
+        QTest::addColumn<QString>("expected");  // the string, or "!" and a fragment of the error
+        QTest::newRow("host and port") << "127.0.0.1" << "3050" << "/srv/db/x.fdb" << "127.0.0.1/3050:/srv/db/x.fdb";
+        QTest::newRow("blanks around") << " servidor " << " 3051 " << " C:\\Dados\\X.FDB " << "servidor/3051:C:\\Dados\\X.FDB";
+        QTest::newRow("alias") << "db.example.com" << "3050" << "vendas" << "db.example.com/3050:vendas";
+        QTest::newRow("no port") << "servidor" << "" << "vendas" << "servidor/3050:vendas";
+        QTest::newRow("one-letter host stays a host") << "C" << "" << "\\x.fdb" << "C/3050:\\x.fdb";
+        QTest::newRow("host named like a protocol") << "inet" << "" << "//h/x.fdb" << "inet/3050://h/x.fdb";
+        QTest::newRow("path with colons") << "srv" << "3050" << "D:\\a:b.fdb" << "srv/3050:D:\\a:b.fdb";
+        QTest::newRow("ipv6 bracketed") << "[::1]" << "3050" << "/x.fdb" << "[::1]/3050:/x.fdb";
+        QTest::newRow("ipv6 with zone") << "[fe80::1%eth0]" << "3050" << "/x.fdb" << "[fe80::1%eth0]/3050:/x.fdb";
+        QTest::newRow("no server: path alone") << "" << "3050" << "/srv/db/x.fdb" << "/srv/db/x.fdb";
+        QTest::newRow("blank server: path alone") << "  " << "" << "outro:/x.fdb" << "outro:/x.fdb";
+        QTest::newRow("host with colon") << "srv:3051" << "3050" << "/x.fdb" << "!servidor";
+        QTest::newRow("host with slash") << "srv/3051" << "3050" << "/x.fdb" << "!servidor";
+        QTest::newRow("host with backslash") << "\\\\srv" << "3050" << "/x.fdb" << "!servidor";
+        QTest::newRow("host with blank inside") << "meu srv" << "3050" << "/x.fdb" << "!servidor";
+        QTest::newRow("ipv6 unbracketed") << "::1" << "3050" << "/x.fdb" << "!servidor";
+        QTest::newRow("ipv6 unclosed") << "[::1" << "3050" << "/x.fdb" << "!servidor";
+        QTest::newRow("brackets around a name") << "[srv]" << "3050" << "/x.fdb" << "!servidor";
+        QTest::newRow("port not a number") << "srv" << "30a0" << "/x.fdb" << "!Porta";
+        QTest::newRow("port zero") << "srv" << "0" << "/x.fdb" << "!Porta";
+        QTest::newRow("port too big") << "srv" << "65536" << "/x.fdb" << "!Porta";
+        QTest::newRow("port as service name") << "srv" << "gds_db" << "/x.fdb" << "!Porta";
+        QTest::newRow("no database") << "srv" << "3050" << "  " << "!banco";
+        QTest::newRow("line break in path") << "srv" << "3050" << "/x.fdb\n/y.fdb" << "!controle";
+    }
+
+    void attachString()
+    {
+        QFETCH(QString, server);
+        QFETCH(QString, port);
+        QFETCH(QString, database);
+        QFETCH(QString, expected);
+        if (expected.startsWith('!')) {
+            const QString message = ErrorOf([&] { db::FirebirdAttachString(S(server), S(port), S(database)); });
+            QVERIFY2(message.contains(expected.mid(1)), qPrintable(message));
+        } else {
+            QCOMPARE(QString::fromStdString(db::FirebirdAttachString(S(server), S(port), S(database))), expected);
+        }
+    }
+
+    void attachParametersLimitItems_data()
+    {
+        QTest::addColumn<int>("userBytes");
+        QTest::addColumn<int>("passwordBytes");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("255 bytes each") << 255 << 255 << "";
+        QTest::newRow("user of 256 bytes") << 256 << 8 << "usuário";
+        QTest::newRow("password of 256 bytes") << 8 << 256 << "senha";
+    }
+
+    void attachParametersLimitItems()
+    {
+        QFETCH(int, userBytes);
+        QFETCH(int, passwordBytes);
+        QFETCH(QString, error);
+        const std::string user(static_cast<size_t>(userBytes), 'u');
+        const std::string password = std::string(static_cast<size_t>(passwordBytes) - 4, 'p') + "Xq9!";
+        const QString message = ErrorOf([&] {
+            const std::string dpb = db::FirebirdAttachParameters(user, password, "NONE");
+            QVERIFY(dpb.find(password) != std::string::npos);
+        });
+        if (error.isEmpty()) {
+            QVERIFY2(message.isNull(), qPrintable(message));
+        } else {
+            QVERIFY2(message.contains(error), qPrintable(message));
+            QVERIFY(!message.contains(QString::fromStdString(password)));
+        }
+    }
+
+    void opensAndCloses()
+    {
+        if (!fresh())
+            return;
+        QVERIFY(conn_.connected());
+        QVERIFY(!conn_.inTransaction());
+        conn_.close();
+        QVERIFY(!conn_.connected());
+        conn_.close();
+        conn_.open();
+        QVERIFY(conn_.connected());
+        QCOMPARE(conn_.queryInt(kExistenceQuery, "TABELA", "API_CONFIG", "QTD"), 0LL);
+    }
+
+    void openFailsWithMessage_data()
+    {
+        QTest::addColumn<QString>("param");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("wrong password") << "Password" << "Errada-Senha-4821" << "password";
+        QTest::newRow("unknown database") << "Database" << "/nao/existe/brivel.fdb" << "/nao/existe/brivel.fdb";
+        QTest::newRow("refused port") << "Port" << QString::number(FreePort()) << "network request";
+        QTest::newRow("server with port inside") << "Server" << "127.0.0.1:3050" << "servidor";
+        QTest::newRow("password over 255 bytes") << "Password" << QString(300, 'k') << "senha";
+    }
+
+    // Straight on the adapter: the connection's own scrubbing must not be what hides the password.
+    void openFailsWithMessage()
+    {
+        QFETCH(QString, param);
+        QFETCH(QString, value);
+        QFETCH(QString, expected);
+        BRIVEL_REQUIRE(ReadFbServer(server_));
+        BRIVEL_REQUIRE(CreateFbDatabase(server_, path_));
+        ConnectionDefinition def = Definition(server_, path_);
+        def.set(S(param), S(value));
+        const QString password = QString::fromStdString(def.value("Password"));
+
+        auto adapter = db::CreateFirebirdAdapter();
+        const QString message = ErrorOf([&] { adapter->open(def); });
+        QVERIFY2(!message.isNull(), "open succeeded");
+        QVERIFY2(message.contains(expected), qPrintable(message));
+        QVERIFY2(!message.contains(password), qPrintable(message));
+        QVERIFY(!adapter->isOpen());
+    }
+
+    void openGivesUpOnSilentServer()
+    {
+        BRIVEL_REQUIRE(ReadFbServer(server_));
+        SilentServer silent;
+        QVERIFY(silent.port() != 0);
+        ConnectionDefinition def = Definition(server_, server_.dataDir + "/x.fdb");
+        def.set("Port", std::to_string(silent.port()));
+        auto adapter = db::CreateFirebirdAdapter();
+        const QString message = ErrorOf([&] { adapter->open(def); });
+        QVERIFY2(!message.isEmpty(), "open succeeded or gave no message");
+        QVERIFY(!adapter->isOpen());
+    }
+
+    void executesInItsOwnCommittedTransaction()
+    {
+        if (!fresh())
+            return;
+        conn_.execSQL("CREATE TABLE T (NOME VARCHAR(40))");
+        conn_.execSQL("INSERT INTO T VALUES ('a:b')");
+        QVERIFY(!conn_.inTransaction());
+        // Seen at once by another attachment: each statement was committed.
+        QCOMPARE(isql("SELECT COUNT(*) FROM T WHERE NOME = 'a:b';"), QString("1"));
+
+        const QString message = ErrorOf([&] { conn_.execSQL("INSERT INTO API_NAO_EXISTE VALUES (1)"); });
+        // The whole status vector: the kind of error and the object it is about.
+        QVERIFY2(message.contains("Table unknown") && message.contains("API_NAO_EXISTE"), qPrintable(message));
+        QVERIFY(conn_.connected());
+        conn_.execSQL("INSERT INTO T VALUES ('c')");
+        QCOMPARE(isql("SELECT COUNT(*) FROM T;"), QString("2"));
+    }
+
+    void commitsAndRollsBack()
+    {
+        if (!fresh())
+            return;
+        conn_.execSQL("CREATE TABLE T (ID INTEGER)");
+
+        conn_.startTransaction();
+        QVERIFY(conn_.inTransaction());
+        conn_.execSQL("INSERT INTO T VALUES (1)");
+        QCOMPARE(isql("SELECT COUNT(*) FROM T;"), QString("0"));
+        conn_.commit();
+        QVERIFY(!conn_.inTransaction());
+        QCOMPARE(isql("SELECT COUNT(*) FROM T;"), QString("1"));
+
+        // DDL is transactional here: a rolled-back CREATE TABLE leaves nothing.
+        conn_.startTransaction();
+        conn_.execSQL("INSERT INTO T VALUES (2)");
+        conn_.execSQL("CREATE TABLE API_CONFIG (ID INTEGER)");
+        conn_.rollback();
+        QVERIFY(!conn_.inTransaction());
+        QCOMPARE(isql("SELECT COUNT(*) FROM T;"), QString("1"));
+        QCOMPARE(conn_.queryInt(kExistenceQuery, "TABELA", "API_CONFIG", "QTD"), 0LL);
+
+        // A failed statement leaves the transaction open for the caller's rollback.
+        conn_.startTransaction();
+        conn_.execSQL("INSERT INTO T VALUES (3)");
+        QVERIFY(!ErrorOf([&] { conn_.execSQL("INSERT INTO T VALUES ('x')"); }).isNull());
+        QVERIFY(conn_.inTransaction());
+        conn_.rollback();
+        QCOMPARE(isql("SELECT COUNT(*) FROM T;"), QString("1"));
+
+        // Closing with a transaction open detaches and leaves nothing behind.
+        conn_.startTransaction();
+        conn_.execSQL("INSERT INTO T VALUES (4)");
+        conn_.close();
+        QVERIFY(!conn_.connected());
+        QCOMPARE(isql("SELECT COUNT(*) FROM T;"), QString("1"));
+        conn_.open();
+        QVERIFY(!conn_.inTransaction());
+        QVERIFY(!ErrorOf([&] { conn_.commit(); }).isNull());
+    }
+
+    void existenceQuery_data()
+    {
+        QTest::addColumn<QString>("create");
+        QTest::newRow("upper case") << "CREATE TABLE API_CONFIG (ID INTEGER);";
+        QTest::newRow("lower case") << "CREATE TABLE \"api_config\" (ID INTEGER);";
+    }
+
+    void existenceQuery()
+    {
+        QFETCH(QString, create);
+        if (!fresh())
+            return;
+        BRIVEL_REQUIRE(RunFbSql(server_, path_, "CREATE TABLE API_ROTAS (ID INTEGER);"));
+        QCOMPARE(conn_.queryInt(kExistenceQuery, "TABELA", "API_CONFIG", "QTD"), 0LL);
+        BRIVEL_REQUIRE(RunFbSql(server_, path_, create));
+        QCOMPARE(conn_.queryInt(kExistenceQuery, "TABELA", "API_CONFIG", "QTD"), 1LL);
+        QCOMPARE(conn_.queryInt(kExistenceQuery, "TABELA", "api_config", "qtd"), 1LL);
+    }
+
+    void portugueseTextRoundTrip_data()
+    {
+        QTest::addColumn<QString>("charset");
+        QTest::newRow("UTF8 database") << "UTF8";
+        QTest::newRow("database without character set") << "NONE";
+    }
+
+    void portugueseTextRoundTrip()
+    {
+        QFETCH(QString, charset);
+        if (!fresh(charset))
+            return;
+        conn_.execSQL("CREATE TABLE T (NOME VARCHAR(20))");
+        conn_.execSQL("INSERT INTO T VALUES ('ação')");
+        QString out;
+        BRIVEL_REQUIRE(RunFbSql(server_, path_, "SELECT OCTET_LENGTH(NOME) FROM T;", &out, charset));
+        QCOMPARE(out, QString("6"));
+        if (charset == "UTF8") {
+            BRIVEL_REQUIRE(RunFbSql(server_, path_, "SELECT NOME FROM T;", &out, charset));
+            QCOMPARE(out, QString::fromUtf8("ação"));
+        }
+        QCOMPARE(conn_.queryInt("SELECT COUNT(*) QTD FROM T WHERE NOME = :TABELA", "TABELA", "ação", "QTD"), 1LL);
+        QCOMPARE(conn_.queryInt("SELECT COUNT(*) QTD FROM T WHERE NOME = :TABELA", "TABELA", "acao", "QTD"), 0LL);
+    }
+
+    void queryReadsIntegerColumn_data()
+    {
+        QTest::addColumn<QString>("sql");
+        QTest::addColumn<QString>("column");
+        QTest::addColumn<qlonglong>("expected");
+        QTest::newRow("quoted colon literal")
+            << "SELECT COUNT(*) QTD FROM RDB$DATABASE WHERE 'x:TABELA' <> :TABELA" << "QTD" << 1LL;
+        QTest::newRow("smallint") << "SELECT CAST(-7 AS SMALLINT) QTD FROM RDB$DATABASE WHERE :TABELA = 'x'"
+                                  << "QTD" << -7LL;
+        QTest::newRow("integer") << "SELECT CAST(2147483647 AS INTEGER) QTD FROM RDB$DATABASE WHERE :TABELA = 'x'"
+                                 << "QTD" << 2147483647LL;
+        QTest::newRow("bigint") << "SELECT CAST(9007199254740993 AS BIGINT) QTD FROM RDB$DATABASE WHERE :TABELA = 'x'"
+                                << "QTD" << 9007199254740993LL;
+        QTest::newRow("numeric keeps its integer part")
+            << "SELECT CAST(-12.75 AS NUMERIC(9,2)) QTD FROM RDB$DATABASE WHERE :TABELA = 'x'" << "QTD" << -12LL;
+        QTest::newRow("alias among others, other case")
+            << "SELECT 'a' A, CAST(:TABELA AS VARCHAR(10)) B, 42 Qtd, CAST(NULL AS INTEGER) N FROM RDB$DATABASE"
+            << "qtd" << 42LL;
+    }
+
+    void queryReadsIntegerColumn()
+    {
+        QFETCH(QString, sql);
+        QFETCH(QString, column);
+        QFETCH(qlonglong, expected);
+        if (!fresh())
+            return;
+        QCOMPARE(conn_.queryInt(S(sql), "TABELA", "x", S(column)), expected);
+    }
+
+    void queryFailsWithMessage_data()
+    {
+        QTest::addColumn<QString>("sql");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("no such column") << "SELECT COUNT(*) TOTAL FROM RDB$DATABASE WHERE :TABELA = 'x'" << "QTD";
+        QTest::newRow("no row") << "SELECT 1 QTD FROM RDB$DATABASE WHERE :TABELA = 'nunca'" << "nenhuma linha";
+        QTest::newRow("null") << "SELECT CAST(NULL AS INTEGER) QTD FROM RDB$DATABASE WHERE :TABELA = 'x'" << "nula";
+        QTest::newRow("text column") << "SELECT 'abc' QTD FROM RDB$DATABASE WHERE :TABELA = 'x'" << "inteiro";
+        QTest::newRow("server error") << "SELECT COUNT(*) QTD FROM API_NAO_EXISTE WHERE X = :TABELA"
+                                      << "API_NAO_EXISTE";
+    }
+
+    void queryFailsWithMessage()
+    {
+        QFETCH(QString, sql);
+        QFETCH(QString, expected);
+        if (!fresh())
+            return;
+        const QString message = ErrorOf([&] { conn_.queryInt(S(sql), "TABELA", "x", "QTD"); });
+        QVERIFY2(message.contains(expected), qPrintable(message));
+        // The attachment goes on after a failed query.
+        QCOMPARE(conn_.queryInt(kExistenceQuery, "TABELA", "API_CONFIG", "QTD"), 0LL);
+    }
+};
+
+QTEST_GUILESS_MAIN(FirebirdAdapterTest)
+#include "tst_firebird_adapter.moc"
