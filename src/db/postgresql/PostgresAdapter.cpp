@@ -86,8 +86,9 @@ public:
             if (!value.empty())
                 params.emplace_back(keyword, value);
         };
-        add("host", def.value("Server"));
-        add("port", def.value("Port"));
+        // The page hands over untrimmed text; a host name or port never holds blanks.
+        add("host", Trimmed(def.value("Server").c_str()));
+        add("port", Trimmed(def.value("Port").c_str()));
         add("dbname", def.value("Database"));
         add("user", def.value("User_Name"));
         add("password", def.value("Password"));
