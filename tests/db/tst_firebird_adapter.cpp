@@ -177,6 +177,32 @@ private slots:
         QCOMPARE(conn_.queryInt(kExistenceQuery, "TABELA", "API_CONFIG", "QTD"), 0LL);
     }
 
+    void opensWithTypedTexts_data()
+    {
+        QTest::addColumn<QString>("serverText");
+        QTest::addColumn<QString>("portText");
+        QTest::newRow("blanks around server and port") << "  %1 " << " %2  ";
+        QTest::newRow("port with plus sign") << "%1" << "+%2";
+    }
+
+    // The page passes its texts untrimmed; what it accepts must open.
+    void opensWithTypedTexts()
+    {
+        QFETCH(QString, serverText);
+        QFETCH(QString, portText);
+        BRIVEL_REQUIRE(ReadFbServer(server_));
+        BRIVEL_REQUIRE(CreateFbDatabase(server_, path_));
+        ConnectionDefinition def = Definition(server_, path_);
+        def.set("Server", S(serverText.arg(server_.host)));
+        def.set("Port", S(portText.arg(server_.port)));
+        auto adapter = db::CreateFirebirdAdapter();
+        const QString message = ErrorOf([&] { adapter->open(def); });
+        QVERIFY2(message.isNull(), qPrintable(message));
+        QVERIFY(adapter->isOpen());
+        adapter->close();
+        QVERIFY(!adapter->isOpen());
+    }
+
     void openFailsWithMessage_data()
     {
         QTest::addColumn<QString>("param");

@@ -138,7 +138,8 @@ public:
         const MySqlApi& api = Api();
         api_ = &api;
 
-        const std::string server = def.value("Server");
+        // A host name never holds blanks; the configuration file gets the trimmed text too.
+        const std::string server = Trimmed(def.value("Server"));
         const std::string database = def.value("Database");
         const std::string user = def.value("User_Name");
         const std::string password = def.value("Password");
