@@ -72,7 +72,7 @@ listening() { (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null; }
 
 # ---------------------------------------------------------------- PostgreSQL
 start_pg() {
-  local d=$dir/pg port ok=
+  local d=$dir/pg port ok=''
   rm -rf "$d"
   mkdir -p "$d"
   random_hex > "$d/superuser.pw"
@@ -121,7 +121,7 @@ stop_pg() {
 
 # ------------------------------------------------------------------- MariaDB
 start_maria() {
-  local d=$dir/mariadb port pid ok= i
+  local d=$dir/mariadb port pid ok='' i
   rm -rf "$d"
   mkdir -p "$d"
   chown mysql:mysql "$d"
@@ -183,7 +183,7 @@ stop_maria() {
 # with its own firebird.conf binds loopback on our port instead. A private copy
 # of the security database keeps the test user out of the packaged one.
 start_fb() {
-  local d=$dir/firebird port pid ok= i f
+  local d=$dir/firebird port pid ok='' i f
   rm -rf "$d"
   mkdir -p "$d/root" "$d/data" "$d/lock"
   [ -r "$fb_etc/SYSDBA.password" ] || fail "$fb_etc/SYSDBA.password is missing or unreadable (run as root)"
@@ -274,6 +274,11 @@ start_all() {
   [ -x /usr/sbin/firebird ] || fail "Firebird 3.0 is not installed (scripts/install-deps.sh test)"
   # The servers run as other users and must reach their folders below DIR.
   chmod o+x "$dir"
+  local u
+  for u in postgres mysql firebird; do
+    runuser -u "$u" -- test -x "$dir" ||
+      fail "user $u cannot reach $dir: choose a folder whose parents others may enter (e.g. under /tmp)"
+  done
   rm -f "$dir/servers.env"
 
   # The three start side by side; each failure has already been reported.
