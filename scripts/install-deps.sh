@@ -9,7 +9,8 @@ run_pkgs=(cmake g++ make qt6-base-dev qt6-base-dev-tools libgl-dev
 test_pkgs=(postgresql mariadb-server firebird3.0-server firebird-dev
            libpq-dev libmariadb-dev libsqlite3-dev sqlite3 unixodbc-dev
            odbc-postgresql libsqliteodbc tdsodbc odbc-mariadb xdotool imagemagick
-           fonts-dejavu-core locales)
+           fonts-dejavu-core locales
+           postgresql-client mariadb-client firebird3.0-utils util-linux)
 
 pkgs=("${run_pkgs[@]}")
 [ "$mode" = test ] && pkgs+=("${test_pkgs[@]}")
