@@ -1,0 +1,39 @@
+#include "db/oracle/OracleSql.h"
+
+#include <cctype>
+
+namespace brivel::db {
+
+std::string FirstBindPlaceholder(const std::string& sql)
+{
+    auto isNameChar = [](char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '$' || c == '#';
+    };
+    for (size_t i = 0; i < sql.size(); ++i) {
+        const char c = sql[i];
+        if (c == '\'' || c == '"') {
+            // A doubled quote stays inside the literal: the scan just resumes at it.
+            const size_t end = sql.find(c, i + 1);
+            if (end == std::string::npos)
+                return {};
+            i = end;
+        } else if (c == '-' && i + 1 < sql.size() && sql[i + 1] == '-') {
+            i = sql.find('\n', i);
+            if (i == std::string::npos)
+                return {};
+        } else if (c == '/' && i + 1 < sql.size() && sql[i + 1] == '*') {
+            i = sql.find("*/", i + 2);
+            if (i == std::string::npos)
+                return {};
+            ++i;
+        } else if (c == ':' && i + 1 < sql.size() && isNameChar(sql[i + 1])) {
+            size_t end = i + 1;
+            while (end < sql.size() && isNameChar(sql[end]))
+                ++end;
+            return sql.substr(i, end - i);
+        }
+    }
+    return {};
+}
+
+} // namespace brivel::db

@@ -1,0 +1,217 @@
+// The Oracle adapter over a stand-in for the Instant Client (tests/standins/oci):
+// each test copies it into a folder of its own, as the executable's folder would
+// hold it, and the adapter loads it through the Oracle driver link. What the
+// adapter asked of OCI is read back from the stand-in's log.
+#include "core/ConnectionDefinition.h"
+#include "core/Error.h"
+#include "core/LocalClients.h"
+#include "db/AdapterFactories.h"
+#include "db/Connection.h"
+#include "db/DriverLink.h"
+#include "support/TempFolder.h"
+
+#include <QFile>
+#include <QtTest>
+
+using namespace brivel;
+using namespace brivel::test;
+
+#ifndef BRIVEL_FAKE_OCI
+#error "BRIVEL_FAKE_OCI and BRIVEL_FAKE_OCI_NO_ROLLBACK: the stand-in libraries"
+#endif
+
+namespace {
+
+const char* const kExistenceQuery = "SELECT COUNT(*) QTD FROM USER_TABLES WHERE UPPER(TABLE_NAME) = UPPER(:TABELA)";
+
+QString ErrorOf(const std::function<void()>& f)
+{
+    try {
+        f();
+    } catch (const Error& e) {
+        return QString::fromUtf8(e.what());
+    }
+    return {};
+}
+
+ConnectionDefinition OracleDefinition(const std::string& password, const std::string& host = "dbhost")
+{
+    ConnectionDefinition def;
+    def.setDriverID("Ora");
+    def.set("DriverID", "Ora");
+    def.set("User_Name", "BRIVEL");
+    def.set("Password", password);
+    def.set("Database", OracleDescriptor(host, "1521", "XEPDB1"));
+    def.set("CharacterSet", "UTF8");
+    return def;
+}
+
+// An executable folder holding the stand-in as the Instant Client, and a
+// connection whose Oracle link points at it.
+class OracleFolder {
+public:
+    explicit OracleFolder(const char* library = BRIVEL_FAKE_OCI) : link_("Ora", "Oracle", db::OracleLibraryFiles())
+    {
+        QVERIFY(QFile::copy(QString::fromUtf8(library), folder_.file("libclntsh.so")));
+        folder_.write("libociei.so", QByteArray());
+        const LocalClientSetup setup = PrepareOracleClient(folder_.path().toStdString());
+        link_.VendorLib = setup.libraryPath;
+        link_.VendorHome = setup.homeFolder;
+        conn.setDriverID("Ora");
+        const ConnectionDefinition def = OracleDefinition("tiger");
+        for (const auto& [name, value] : def.params())
+            conn.setParam(name, value);
+        conn.setLoginPrompt(false);
+    }
+
+    QStringList log() const
+    {
+        return QString::fromUtf8(folder_.read("fakeoci.log")).split('\n', Qt::SkipEmptyParts);
+    }
+    db::DriverLink& link() { return link_; }
+
+private:
+    TempFolder folder_;
+    db::DriverLink link_;
+
+public:
+    db::Connection conn{db::DriverLinks{nullptr, &link_}};
+};
+
+} // namespace
+
+class OracleAdapterTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void opensWithDescriptorAsRdbmsUserInUtf8()
+    {
+        OracleFolder ora;
+        ora.conn.open();
+        QVERIFY(ora.conn.connected());
+        const QStringList log = ora.log();
+        QCOMPARE(log.value(0), QString("ENV mode=0 charset=873 ncharset=873"));
+        QCOMPARE(log.value(1),
+                 QString("ATTACH (DESCRIPTION=(ADDRESS=(PROTOCOL=TCP)(HOST=dbhost)(PORT=1521))"
+                         "(CONNECT_DATA=(SERVICE_NAME=XEPDB1)))"));
+        QCOMPARE(log.value(2), QString("LOGON BRIVEL"));
+    }
+
+    void statementsCommitThemselvesOnlyOutsideTransaction()
+    {
+        OracleFolder ora;
+        ora.conn.open();
+        ora.conn.execSQL("CREATE TABLE T1 (N NUMBER)");
+        ora.conn.execSQL("INSERT INTO T1 VALUES (1)");
+        ora.conn.startTransaction();
+        QVERIFY(ora.conn.inTransaction());
+        ora.conn.execSQL("INSERT INTO T1 VALUES (2)");
+        ora.conn.commit();
+        QVERIFY(!ora.conn.inTransaction());
+        ora.conn.startTransaction();
+        ora.conn.execSQL("INSERT INTO T1 VALUES (3)");
+        ora.conn.rollback();
+        QVERIFY(!ora.conn.inTransaction());
+        QCOMPARE(ora.conn.queryInt("SELECT COUNT(*) QTD FROM T1", "TABELA", "", "QTD"), 2LL);
+
+        QStringList calls;
+        for (const auto& line : ora.log())
+            if (line.startsWith("EXEC") || line == "COMMIT" || line == "ROLLBACK")
+                calls << line;
+        QCOMPARE(calls, (QStringList{"EXEC+COMMIT CREATE TABLE T1 (N NUMBER)", "EXEC+COMMIT INSERT INTO T1 VALUES (1)",
+                                     "EXEC INSERT INTO T1 VALUES (2)", "COMMIT", "EXEC INSERT INTO T1 VALUES (3)",
+                                     "ROLLBACK", "EXEC SELECT COUNT(*) QTD FROM T1"}));
+    }
+
+    void existenceQueryBindsTableNameAsText()
+    {
+        OracleFolder ora;
+        ora.conn.open();
+        QCOMPARE(ora.conn.queryInt(kExistenceQuery, "TABELA", "API_CONFIG", "QTD"), 0LL);
+        ora.conn.execSQL("CREATE TABLE API_CONFIG (ID NUMBER)");
+        QCOMPARE(ora.conn.queryInt(kExistenceQuery, "TABELA", "api_config", "qtd"), 1LL);
+        QVERIFY(ora.log().contains("BIND :TABELA=api_config"));
+    }
+
+    void statementErrorsCarryEveryOracleRecord_data()
+    {
+        QTest::addColumn<QString>("sql");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("missing table") << "DROP TABLE NADA" << "ORA-00942: table or view does not exist";
+        QTest::newRow("existing name") << "CREATE TABLE T2 (N NUMBER)"
+                                       << "ORA-00955: name is already used by an existing object";
+        QTest::newRow("not a statement") << "CREAT TABLE X (N NUMBER)" << "ORA-00900: invalid SQL statement";
+        QTest::newRow("two records") << "/*ERRO_RECURSIVO*/ CREATE TABLE Y (N NUMBER)"
+                                     << "ORA-00604: error occurred at recursive SQL level 1\n"
+                                        "ORA-01653: unable to extend table SYS.OBJ$ by 8 in tablespace SYSTEM";
+    }
+    void statementErrorsCarryEveryOracleRecord()
+    {
+        QFETCH(QString, sql);
+        QFETCH(QString, message);
+        OracleFolder ora;
+        ora.conn.open();
+        ora.conn.execSQL("CREATE TABLE T2 (N NUMBER)");
+        QCOMPARE(ErrorOf([&] { ora.conn.execSQL(sql.toStdString()); }), message);
+        // The failed statement was given back and the session goes on.
+        ora.conn.execSQL("INSERT INTO T2 VALUES (1)");
+        ora.conn.close();
+        QCOMPARE(ora.log().last(), QString("FREE ENV live=0"));
+    }
+
+    void closeRollsBackThenReleasesInOrder()
+    {
+        OracleFolder ora;
+        ora.conn.open();
+        ora.conn.execSQL("CREATE TABLE T3 (N NUMBER)");
+        ora.conn.startTransaction();
+        ora.conn.execSQL("INSERT INTO T3 VALUES (1)");
+        QCOMPARE(ora.conn.queryInt("SELECT COUNT(*) AS QTD FROM T3", "TABELA", "", "QTD"), 1LL);
+        ora.conn.close();
+        QVERIFY(!ora.conn.connected());
+        // Handle types: 9 session, 3 service context, 8 server, 2 error.
+        QCOMPARE(ora.log().mid(ora.log().size() - 8),
+                 (QStringList{"ROLLBACK", "LOGOFF", "DETACH", "FREE 9", "FREE 3", "FREE 8", "FREE 2",
+                              "FREE ENV live=0"}));
+        // The next open starts afresh on the same library.
+        ora.conn.open();
+        QCOMPARE(ora.conn.queryInt("SELECT COUNT(*) QTD FROM T3", "TABELA", "", "QTD"), 0LL);
+    }
+
+    void openFailuresCarryOracleTextAndReleaseEverything_data()
+    {
+        QTest::addColumn<QString>("host");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("wrong password") << "dbhost" << "ORA-01017: invalid username/password; logon denied";
+        QTest::newRow("unknown host")
+            << "nowhere" << "ORA-12545: Connect failed because target host or object does not exist";
+    }
+    void openFailuresCarryOracleTextAndReleaseEverything()
+    {
+        QFETCH(QString, host);
+        QFETCH(QString, message);
+        OracleFolder ora;
+        // The adapter itself, not the connection that would mask a leak of the password.
+        auto adapter = db::CreateOracleAdapter(ora.link().library(), ora.link().VendorHome);
+        const QString error =
+            ErrorOf([&] { adapter->open(OracleDefinition("S3nhaErrada}x", host.toStdString())); });
+        QVERIFY2(error.endsWith(message), qPrintable(error));
+        QVERIFY2(!error.contains("S3nha"), qPrintable(error));
+        QVERIFY(!adapter->isOpen());
+        const QStringList log = ora.log();
+        QCOMPARE(log.last(), QString("FREE ENV live=0"));
+        QVERIFY(log.filter("STILL").isEmpty());
+    }
+
+    void missingFunctionIsNamedWithTheLibrary()
+    {
+        OracleFolder ora(BRIVEL_FAKE_OCI_NO_ROLLBACK);
+        const QString error = ErrorOf([&] { ora.conn.open(); });
+        QVERIFY2(error.contains("OCITransRollback"), qPrintable(error));
+        QVERIFY2(error.contains(QString::fromStdString(ora.link().VendorLib)), qPrintable(error));
+        QVERIFY(!ora.conn.connected());
+    }
+};
+
+QTEST_GUILESS_MAIN(OracleAdapterTest)
+#include "tst_oracle_adapter.moc"
