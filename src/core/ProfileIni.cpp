@@ -25,7 +25,7 @@ namespace brivel {
 
 namespace {
 
-enum class Encoding { Windows1252, Utf16Le, Utf16Be, Utf8Bom };
+enum class Encoding { Windows1252, Utf16Le, Utf16Be };
 
 // Bytes 0x80..0x9F of Windows-1252. The five unassigned bytes stand for the C1
 // controls of the same value, as Windows converts them, so every byte of a file
@@ -159,7 +159,8 @@ std::u16string Decode(const std::string& bytes, Encoding& encoding)
         for (size_t i = 2; i + 1 < bytes.size(); i += 2)
             text += static_cast<char16_t>(little ? byte(i) | (byte(i + 1) << 8) : (byte(i) << 8) | byte(i + 1));
     } else if (bytes.size() >= 3 && byte(0) == 0xEF && byte(1) == 0xBB && byte(2) == 0xBF) {
-        encoding = Encoding::Utf8Bom;
+        // The Windows profile functions do not read UTF-8; UTF-16 keeps every character and they read it.
+        encoding = Encoding::Utf16Le;
         text = Utf8ToUtf16(bytes.substr(3));
     } else {
         encoding = Encoding::Windows1252;
@@ -191,9 +192,6 @@ std::string Encode(const std::u16string& text, Encoding encoding)
         }
         break;
     }
-    case Encoding::Utf8Bom:
-        out = "\xEF\xBB\xBF" + Utf16ToUtf8(text);
-        break;
     }
     return out;
 }

@@ -20,8 +20,9 @@ namespace brivel {
 //
 // Encoding:
 //  - UTF-16LE or UTF-16BE with a byte-order mark: read and written back as such.
-//  - UTF-8 with a byte-order mark: read and written back as such (Wine reads
-//    it; Windows does not write it, so it only comes from other tools).
+//  - UTF-8 with a byte-order mark (left by a text editor): read, and written
+//    back as UTF-16LE with a byte-order mark, which the Windows profile
+//    functions read in full, where they would misread UTF-8.
 //  - Anything else, and a new file: Windows-1252, every byte kept as it was.
 //    When some text does not fit Windows-1252 the whole file is written as
 //    UTF-16LE with a byte-order mark instead, so no character is lost.

@@ -205,9 +205,9 @@ private slots:
         QTest::newRow("value outside Windows-1252 makes the file UTF-16")
             << 1 << "/dados/api.fdb" << "192.0.2.15" << "3050" << "SYSDBA" << "chave✓€" << "log_before.ini"
             << "cp1252" << "log_unicode.ini" << "utf16le";
-        QTest::newRow("UTF-8 file with BOM stays UTF-8")
+        QTest::newRow("UTF-8 file with BOM becomes UTF-16")
             << 3 << "vendas" << "192.0.2.15" << "1433" << "sa" << "s3nha" << "mysql.ini" << "utf8bom"
-            << "sqlserver.ini" << "utf8bom";
+            << "sqlserver.ini" << "utf16le";
     }
 
     void save()
@@ -374,9 +374,9 @@ private slots:
         QTest::newRow("UTF-16BE file stays UTF-16BE")
             << Utf16Be(QStringLiteral("[A]\r\nk=1\r\n")) << QStringList{"a/K=ç"}
             << Utf16Be(QStringLiteral("[A]\r\nk=ç\r\n")) << "";
-        QTest::newRow("UTF-8 file with BOM stays UTF-8")
+        QTest::newRow("UTF-8 file with BOM is written as UTF-16LE")
             << Utf8Bom(QStringLiteral("[LOG]\r\nnota=日本\r\n")) << QStringList{"A/k=ç"}
-            << Utf8Bom(QStringLiteral("[LOG]\r\nnota=日本\r\n[A]\r\nk=ç\r\n")) << "";
+            << Utf16Le(QStringLiteral("[LOG]\r\nnota=日本\r\n[A]\r\nk=ç\r\n")) << "";
     }
 
     void profileIni()
