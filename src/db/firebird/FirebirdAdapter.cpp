@@ -291,7 +291,7 @@ public:
     void execute(const std::string& sql) override
     {
         isc_db_handle* db = database();
-        checkLength(sql);
+        rejectNul(sql);
         if (transaction_) {
             run(sql, transaction_->handle());
             return;
@@ -330,7 +330,7 @@ public:
     long long queryInt(const std::string& sql, const std::string& value, const std::string& column) override
     {
         isc_db_handle* db = database();
-        checkLength(sql);
+        rejectNul(sql);
         if (value.size() > SHRT_MAX)
             throw Error("Firebird: o valor do parâmetro é longo demais.");
 
@@ -422,7 +422,7 @@ private:
         return *transaction_;
     }
 
-    static void checkLength(const std::string& sql)
+    static void rejectNul(const std::string& sql)
     {
         // The statement calls take the text as NUL-terminated.
         if (sql.find('\0') != std::string::npos)
