@@ -1,0 +1,150 @@
+// configApi.ini written by our writer and read back by Windows' own profile API.
+#include "Check.h"
+#include "WinSupport.h"
+
+#include "core/ConfigApiIni.h"
+#include "core/ConnectionFields.h"
+
+#include <windows.h>
+
+using namespace brivel;
+using wintest::TempFolder;
+using wintest::U;
+using wintest::W;
+
+namespace {
+using Entries = std::vector<std::string>;  // "key=value", in file order
+struct Section {
+    std::string name;
+    Entries entries;
+    bool operator==(const Section&) const = default;
+};
+std::ostream& operator<<(std::ostream& os, const Section& s) { return os << "[" << s.name << "] " << wintest::Show(s.entries); }
+
+// "a\0b\0\0" -> {"a", "b"}
+std::vector<std::string> SplitNulls(const std::wstring& buffer, DWORD length)
+{
+    std::vector<std::string> out;
+    for (size_t at = 0; at < length && buffer[at];) {
+        const size_t end = buffer.find(L'\0', at);
+        out.push_back(U(buffer.substr(at, end - at)));
+        at = end + 1;
+    }
+    return out;
+}
+
+// The whole file as the profile API sees it; every key is also read on its own.
+std::vector<Section> ReadWithProfileApi(const std::string& path)
+{
+    const std::wstring file = W(path);
+    WritePrivateProfileStringW(nullptr, nullptr, nullptr, file.c_str());  // drop any cached copy
+    std::wstring buffer(65536, L'\0');
+    const DWORD n = GetPrivateProfileSectionNamesW(buffer.data(), static_cast<DWORD>(buffer.size()), file.c_str());
+    std::vector<Section> sections;
+    for (const std::string& name : SplitNulls(buffer, n)) {
+        std::wstring entries(65536, L'\0');
+        const DWORD m = GetPrivateProfileSectionW(W(name).c_str(), entries.data(), 65536, file.c_str());
+        Section s{name, SplitNulls(entries, m)};
+        for (const std::string& entry : s.entries) {
+            const std::string key = entry.substr(0, entry.find('='));
+            wchar_t value[4096];
+            const DWORD got = GetPrivateProfileStringW(W(name).c_str(), W(key).c_str(), L"<ausente>", value, 4096,
+                                                       file.c_str());
+            CHECK_EQ(key + "=" + U(std::wstring(value, got)), entry);
+        }
+        sections.push_back(std::move(s));
+    }
+    return sections;
+}
+
+ConnectionFields Fields(TTipoBanco kind, std::string server, std::string database, std::string port,
+                        std::string user, std::string password)
+{
+    ConnectionFields f;
+    f.kindIndex = kind;
+    f.servidor = std::move(server);
+    f.database = std::move(database);
+    f.porta = std::move(port);
+    f.usuario = std::move(user);
+    f.senha = std::move(password);
+    return f;
+}
+
+std::string Head(const std::string& bytes, size_t n) { return bytes.substr(0, n); }
+} // namespace
+
+TEST_CASE("configApi.ini: a new Windows-1252 file reads back through GetPrivateProfileSection*W")
+{
+    TempFolder dir("Instalação");
+    const std::string path = ConfigApiIniPath(dir.path());
+    SaveConfigApiIni(path, Fields(tbMySQL, " srv-ção ", " vendas ", " 3306", " joão ", "s€nha ç "), dir.path());
+
+    const std::string bytes = wintest::ReadBytes(path);
+    CHECK_EQ(Head(bytes, 7), std::string("[BANCO]"));  // no byte-order mark
+    CHECK(bytes.find("Usuario=jo\xE3o\r\n") != std::string::npos);
+    CHECK(bytes.find("Senha=s\x80nha \xE7\r\n") != std::string::npos);
+
+    const std::vector<Section> expected = {
+        {"BANCO",
+         {"Tipo=MYSQL", "Banco=vendas", "Servidor=srv-ção", "Porta=3306", "Usuario=joão", "Senha=s€nha ç",
+          "Charset=utf8mb4", "UseSSL=0"}},
+        {"API", {"Porta=9000"}},
+    };
+    CHECK_EQ(ReadWithProfileApi(path), expected);
+}
+
+TEST_CASE("configApi.ini: text outside Windows-1252 gives a UTF-16 file that Windows reads, and stays UTF-16")
+{
+    TempFolder dir("Instalação");
+    const std::string f = dir.path();
+    const std::string path = ConfigApiIniPath(f);
+    SaveConfigApiIni(path, Fields(tbOracle, "192.0.2.15", "VENDAS_Ł", "1521", "Łukasz", "пароль"), f);
+
+    CHECK_EQ(Head(wintest::ReadBytes(path), 2), std::string("\xFF\xFE"));
+    std::vector<Section> expected = {
+        {"BANCO",
+         {"Tipo=ORACLE", "Banco=TESSAN_ORACLE", "Servidor=192.0.2.15", "Porta=1521", "Usuario=Łukasz",
+          "Senha=пароль", "Charset=UTF8", "UseSSL=0"}},
+        {"API", {"Porta=9000"}},
+        {"ORACLE",
+         {"Alias=TESSAN_ORACLE", "ServiceName=VENDAS_Ł", "TNS_ADMIN=" + f + "network\\admin",
+          "TNSNAMES=" + f + "network\\admin\\tnsnames.ora"}},
+    };
+    CHECK_EQ(ReadWithProfileApi(path), expected);
+
+    // A later save of plain text keeps the file's encoding and drops the Oracle section.
+    SaveConfigApiIni(path, Fields(tbPostgreSQL, "db.local", "vendas", "5432", "api", "x"), f);
+    CHECK_EQ(Head(wintest::ReadBytes(path), 2), std::string("\xFF\xFE"));
+    expected = {
+        {"BANCO",
+         {"Tipo=POSTGRESQL", "Banco=vendas", "Servidor=db.local", "Porta=5432", "Usuario=api", "Senha=x",
+          "Charset=utf8", "UseSSL=0"}},
+        {"API", {"Porta=9000"}},
+    };
+    CHECK_EQ(ReadWithProfileApi(path), expected);
+}
+
+TEST_CASE("configApi.ini: saving into a file Windows wrote keeps its foreign section, which then stands first")
+{
+    TempFolder dir("Api");
+    const std::string path = ConfigApiIniPath(dir.path());
+    const std::wstring file = W(path);
+    // Written by Windows itself: BANCO, then a section of its own, then API.
+    CHECK(WritePrivateProfileStringW(L"BANCO", L"Tipo", L"ANTIGO", file.c_str()));
+    CHECK(WritePrivateProfileStringW(L"BANCO", L"Extra", L"sai", file.c_str()));
+    CHECK(WritePrivateProfileStringW(L"LOG", L"Nivel", L"2", file.c_str()));
+    CHECK(WritePrivateProfileStringW(L"LOG", L"Arquivo", L"C:\\Logs\\ção.log", file.c_str()));
+    CHECK(WritePrivateProfileStringW(L"API", L"Porta", L"1", file.c_str()));
+    WritePrivateProfileStringW(nullptr, nullptr, nullptr, file.c_str());
+
+    const std::string db = dir.path() + "brivel.db";
+    SaveConfigApiIni(path, Fields(tbSQLite, "", "  " + db + " ", "", "", ""), dir.path());
+
+    const std::vector<Section> expected = {
+        {"LOG", {"Nivel=2", "Arquivo=C:\\Logs\\ção.log"}},
+        {"BANCO",
+         {"Tipo=SQLITE", "Banco=" + db, "Servidor=", "Porta=", "Usuario=", "Senha=", "Charset=UTF8", "UseSSL=0"}},
+        {"API", {"Porta=9000"}},
+    };
+    CHECK_EQ(ReadWithProfileApi(path), expected);
+}

@@ -1,0 +1,129 @@
+// The SQLite adapter through db::Connection, with sqlite3.dll built from Debian's source.
+#include "Check.h"
+#include "WinSupport.h"
+
+#include "core/AppPaths.h"
+#include "core/ConnectionDefinition.h"
+#include "core/ConnectionFields.h"
+#include "core/Error.h"
+#include "core/SchemaScript.h"
+#include "core/StatementSplitter.h"
+#include "db/Connection.h"
+
+using namespace brivel;
+using brivel::db::Connection;
+
+namespace {
+// The installer's existence query for SQLite.
+const char* const kExistsSql =
+    "SELECT COUNT(*) QTD FROM sqlite_master WHERE type = 'table' AND UPPER(name) = UPPER(:TABELA)";
+
+// Defines the connection as the connection test does for the SQLite page.
+void Define(Connection& c, const std::string& file)
+{
+    ConnectionFields f;
+    f.kindIndex = tbSQLite;
+    f.database = file;
+    const ConnectionDefinition def = DefinitionFor(f);
+    c.clearParams();
+    c.setDriverID(def.driverID());
+    for (const auto& [name, value] : def.params())
+        c.setParam(name, value);
+    c.setLoginPrompt(false);
+}
+
+long long Count(Connection& c, const std::string& table, const std::string& where, const std::string& value)
+{
+    return c.queryInt("SELECT COUNT(*) QTD FROM " + table + " WHERE " + where + " = :TABELA", "TABELA", value, "QTD");
+}
+} // namespace
+
+TEST_CASE("sqlite: opens a file in a non-ASCII folder, runs the script in one transaction, finds API_CONFIG")
+{
+    wintest::TempFolder dir("Instalação");
+    const std::string file = dir.file("brivel ção.db");
+    Connection c;
+    Define(c, file);
+    c.open();
+    CHECK(c.connected());
+    CHECK(FileExists(file));  // the UTF-8 name reached Windows as the same name
+
+    CHECK_EQ(c.queryInt(kExistsSql, "TABELA", "API_CONFIG", "QTD"), 0LL);
+    c.startTransaction();
+    CHECK(c.inTransaction());
+    for (const auto& st : SplitStatements(ScriptFor(tbSQLite)))
+        c.execSQL(st.sql);
+    c.commit();
+    CHECK(!c.inTransaction());
+    CHECK_EQ(c.queryInt(kExistsSql, "TABELA", "api_config", "qtd"), 1LL);
+    CHECK_EQ(Count(c, "API_SEQUENCIAIS", "NOME_TABELA", "API_CONFIG"), 1LL);
+    CHECK_EQ(c.queryInt("SELECT ULTIMO_ID QTD FROM API_SEQUENCIAIS WHERE NOME_TABELA = :TABELA", "TABELA",
+                        "API_CONFIG", "QTD"),
+             1LL);
+
+    // Closing keeps the definition: a later open reaches the same file.
+    c.close();
+    CHECK(!c.connected());
+    c.open();
+    CHECK_EQ(c.queryInt(kExistsSql, "TABELA", "API_ROTA_PARAMETROS", "QTD"), 1LL);
+    c.close();
+}
+
+TEST_CASE("sqlite: rollback undoes, commit keeps, a failing statement raises SQLite's message")
+{
+    wintest::TempFolder dir("dados");
+    Connection c;
+    Define(c, dir.file("t.db"));
+    c.open();
+    c.execSQL("CREATE TABLE T (NOME VARCHAR(50))");
+
+    c.startTransaction();
+    c.execSQL("INSERT INTO T VALUES ('a')");
+    CHECK_EQ(Count(c, "T", "NOME", "a"), 1LL);
+    c.rollback();
+    CHECK(!c.inTransaction());
+    CHECK_EQ(Count(c, "T", "NOME", "a"), 0LL);
+
+    c.startTransaction();
+    c.execSQL("INSERT INTO T VALUES ('b')");
+    c.commit();
+    CHECK_EQ(Count(c, "T", "NOME", "b"), 1LL);
+
+    const std::string message = ERROR_MESSAGE(c.execSQL("INSERT INTO NAO_EXISTE VALUES (1)"));
+    CHECK(message.find("NAO_EXISTE") != std::string::npos);
+    // A colon inside a literal is text, not a parameter.
+    c.execSQL("INSERT INTO T VALUES (':TABELA')");
+    CHECK_EQ(Count(c, "T", "NOME", ":TABELA"), 1LL);
+    c.close();
+}
+
+TEST_CASE("sqlite: Portuguese text goes in and comes back as the same characters")
+{
+    wintest::TempFolder dir("dados");
+    Connection c;
+    Define(c, dir.file("t.db"));
+    c.open();
+    c.execSQL("CREATE TABLE T (NOME VARCHAR(50))");
+    const std::string text = "Instalação – configuração €";
+    c.execSQL("INSERT INTO T VALUES ('" + text + "')");
+    // The bound text matches the stored one, and SQLite counts characters, not bytes.
+    CHECK_EQ(Count(c, "T", "NOME", text), 1LL);
+    CHECK_EQ(c.queryInt("SELECT LENGTH(NOME) QTD FROM T WHERE NOME = :TABELA", "TABELA", text, "QTD"), 27LL);
+    CHECK_EQ(c.queryInt("SELECT UNICODE(SUBSTR(NOME, 8, 1)) QTD FROM T WHERE NOME = :TABELA", "TABELA", text, "QTD"),
+             0xE7LL);  // "ç"
+    CHECK_EQ(Count(c, "T", "NOME", "Instalacao – configuracao €"), 0LL);
+    c.close();
+}
+
+TEST_CASE("connection: the kinds this Windows build leaves out say so when opened")
+{
+    for (const char* id : {"MySQL", "FB"}) {
+        wintest::Row row(id);
+        Connection c;
+        c.setDriverID(id);
+        c.setParam("Server", "localhost");
+        const std::string message = ERROR_MESSAGE(c.open());
+        CHECK(message.find("não está disponível nesta versão do programa") != std::string::npos);
+        CHECK(!c.connected());
+    }
+}
