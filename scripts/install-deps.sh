@@ -10,7 +10,8 @@ test_pkgs=(postgresql mariadb-server firebird3.0-server firebird-dev
            libpq-dev libmariadb-dev libsqlite3-dev sqlite3 unixodbc-dev
            odbc-postgresql libsqliteodbc tdsodbc odbc-mariadb xdotool imagemagick
            fonts-dejavu-core locales
-           postgresql-client mariadb-client firebird3.0-utils util-linux)
+           postgresql-client mariadb-client firebird3.0-utils util-linux
+           dpkg-dev file lintian desktop-file-utils libx11-protocol-perl)
 
 pkgs=("${run_pkgs[@]}")
 [ "$mode" = test ] && pkgs+=("${test_pkgs[@]}")
