@@ -9,6 +9,9 @@ scripts/install-deps.sh test
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build" -j"$(nproc)"
 
+# The Qt-free core built for Windows and tested under Wine (BRIVEL_SKIP_WINDOWS=1 skips it, saying so).
+scripts/test-windows.sh
+
 servers=$(mktemp -d /tmp/brivel-servers-XXXXXX)
 chmod 755 "$servers"
 cleanup() { scripts/test-servers.sh stop "$servers" || true; rm -rf "$servers"; }
