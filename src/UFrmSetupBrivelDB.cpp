@@ -125,6 +125,9 @@ TFrmSetupBrivelDB::TFrmSetupBrivelDB(QWidget* parent)
 
 TFrmSetupBrivelDB::~TFrmSetupBrivelDB()
 {
+    // An open connection is released with the window; the busy pointer goes first.
+    FDConnection_.setBusyObserver(nullptr);
+    FDConnection_.close();
     if (FrmSetupBrivelDB == this)
         FrmSetupBrivelDB = nullptr;
 }

@@ -55,6 +55,33 @@ void Wizard::fillConnection(const QString& server, const QString& port, const QS
     edit("edtSenha")->setText(password);
 }
 
+QList<ModalBoxes::Box> Wizard::testConnection(int kind, const Login& login)
+{
+    pages()->setCurrentIndex(0);
+    window_->AtualizarBotoes();
+    click("btnAvancar");
+    click("btnAvancar");
+    if (kinds()->currentIndex() != kind)
+        selectKind(kind);
+    if (kind == 4) {
+        edit("edtDatabase")->setText(login.database);
+    } else {
+        fillConnection(login.server, login.port, login.database, login.user, login.password);
+    }
+    ModalBoxes boxes;
+    click("btnTestarConexao");
+    return boxes.seen;
+}
+
+void Wizard::linkLibpq() const
+{
+    const QString system = QFileInfo(QStringLiteral(BRIVEL_BINARY_DIR "/src/libpq.so.5")).symLinkTarget();
+    const QString target = system.isEmpty() ? QStringLiteral("/usr/lib/x86_64-linux-gnu/libpq.so.5") : system;
+    QFile::remove(folder_.file(QStringLiteral("libpq.so.5")));
+    if (!QFile::link(target, folder_.file(QStringLiteral("libpq.so.5"))))
+        qWarning("could not link libpq into the test folder");
+}
+
 QStringList Wizard::logLines() const
 {
     const QString text = memo("memLog")->toPlainText();

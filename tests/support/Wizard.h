@@ -1,5 +1,6 @@
 #pragma once
 #include "UFrmSetupBrivelDB.h"
+#include "support/ModalBoxes.h"
 #include "support/TempFolder.h"
 
 #include <QComboBox>
@@ -8,6 +9,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QToolButton>
 #include <memory>
 
@@ -50,6 +52,16 @@ public:
     void fillConnection(const QString& server, const QString& port, const QString& database, const QString& user,
                         const QString& password);
 
+    // Where a database is and how to log in, as typed on the connection page.
+    struct Login {
+        QString server, port, database, user, password;
+    };
+    // Goes to the connection page, picks the kind, types the login and clicks
+    // "Testar Conexão"; returns the boxes the test showed (closed with OK).
+    QList<ModalBoxes::Box> testConnection(int kind, const Login& login);
+    // Puts a link to the system's libpq beside the (test) executable folder.
+    void linkLibpq() const;
+
     // memLog's lines with the timestamps removed.
     QStringList logMessages() const;
     QStringList logLines() const;
@@ -65,6 +77,9 @@ private:
     int main(int argc, char** argv)                                                                              \
     {                                                                                                            \
         qputenv("QT_QPA_PLATFORM", "offscreen");                                                                 \
+        /* file dialogs keep their state in the user's settings: give each run its own */                        \
+        QTemporaryDir brivelConfigHome_;                                                                         \
+        qputenv("XDG_CONFIG_HOME", brivelConfigHome_.path().toLocal8Bit());                                      \
         brivel::ui::Application app(argc, argv);                                                                 \
         TestClass tc;                                                                                            \
         QTEST_SET_MAIN_SOURCE_PATH                                                                               \

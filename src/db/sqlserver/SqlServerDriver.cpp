@@ -1,6 +1,7 @@
 #include "db/sqlserver/SqlServerDriver.h"
 
 #include "core/Error.h"
+#include "core/StatementSplitter.h"
 
 #include <algorithm>
 
@@ -73,8 +74,9 @@ std::string SqlServerConnectionString(const std::string& driver, const Connectio
     //
     // Values are braced only when they need it: for a conforming parser {x} and
     // x are the same value, while psqlodbc strips braces from PWD alone.
-    const std::string server = def.value("Server");
-    const std::string port = def.value("Port");
+    // Blanks typed around a host name or port are never part of it.
+    const std::string server = TrimControl(def.value("Server"));
+    const std::string port = TrimControl(def.value("Port"));
     std::string s = "DRIVER={" + driver + "}";
     s += ";SERVER=" + OdbcValue(server);
     if (!port.empty()) {
