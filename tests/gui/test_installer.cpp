@@ -271,6 +271,78 @@ private slots:
         QCOMPARE(t.brivelTables(), AllTables());
     }
 
+    void sqlServerThroughTheOdbcStandIn()
+    {
+        QString odbc;
+        BRIVEL_REQUIRE(ReadOdbcSysIni(odbc));
+        qputenv("ODBCSYSINI", odbc.toLocal8Bit());
+        qputenv("ODBCINSTINI", "odbcinst.ini");
+        Target t;
+        Wizard wz;
+        BRIVEL_REQUIRE(t.prepare(tbPostgreSQL, wz.exeFolder()));
+        QVERIFY(wz.testConnection(tbSQLServer, t.login).isEmpty());
+        TFrmSetupBrivelDB& w = wz.window();
+
+        // A short script, committed, then one rolled back.
+        w.FDConnection().startTransaction();
+        w.ExecutarScript(QStringLiteral("CREATE TABLE API_CONFIG (A INT);\r\nINSERT INTO API_CONFIG VALUES (1);"));
+        w.FDConnection().commit();
+        QVERIFY(w.TabelaExiste(QStringLiteral("API_CONFIG")));
+        w.FDConnection().startTransaction();
+        w.ExecutarScript(QStringLiteral("CREATE TABLE API_ROTAS (A INT);\r\n-- x\r\nINSERT INTO API_ROTAS VALUES (2);"));
+        QVERIFY(w.FDConnection().inTransaction());
+        w.FDConnection().rollback();
+        QVERIFY(!w.FDConnection().inTransaction());
+        QVERIFY(!w.TabelaExiste(QStringLiteral("API_ROTAS")));
+        QCOMPARE(t.scalar("SELECT COUNT(*) FROM api_config;"), QStringLiteral("1"));
+
+        // The installer finds it through the SQL Server existence query.
+        ModalBoxes boxes;
+        wz.click("btnCriarEstrutura");
+        QCOMPARE(boxes.seen.size(), 1);
+        QCOMPARE(boxes.seen[0].message, QStringLiteral("A estrutura do Brivel já aparenta estar instalada neste banco."));
+        QCOMPARE(InstallLog(wz).first(), QStringLiteral("Banco selecionado: SQL Server"));
+
+        // On an empty database the SQL Server dialect fails on PostgreSQL at once; the rollback undoes it.
+        BRIVEL_REQUIRE(t.sql("DROP TABLE api_config;"));
+        boxes.seen.clear();
+        wz.click("btnCriarEstrutura");
+        QCOMPARE(boxes.seen.size(), 1);
+        QVERIFY(boxes.seen[0].message.startsWith(QStringLiteral("Erro ao criar estrutura:\r\n\r\n")));
+        QCOMPARE(InstallLog(wz).count(QStringLiteral("Executando comando...")), 1);
+        QCOMPARE(t.brivelTables(), QStringList());
+    }
+
+    void oracleThroughTheOciStandIn()
+    {
+        Wizard wz;
+        QVERIFY(QFile::copy(QStringLiteral(BRIVEL_FAKE_OCI), wz.exeFolder().file("libclntsh.so")));
+        wz.exeFolder().write("libociei.so", "data");
+        QVERIFY(wz.testConnection(tbOracle, {QStringLiteral("db"), QStringLiteral("1521"), QStringLiteral("XE"),
+                                             QStringLiteral("APIUSR"), QStringLiteral("tiger")})
+                    .isEmpty());
+        // The stand-in knows no UPDATE: the run fails at its last statement, after
+        // six CREATE TABLEs that Oracle commits by itself.
+        ModalBoxes boxes;
+        wz.click("btnCriarEstrutura");
+        QCOMPARE(boxes.seen.size(), 1);
+        QVERIFY2(boxes.seen[0].message.contains(QStringLiteral("ORA-00900")), qPrintable(boxes.seen[0].message));
+        const QStringList log = InstallLog(wz);
+        QCOMPARE(log.count(QStringLiteral("Executando comando...")), 13);
+        QStringList undone;
+        for (const QString& line : log)
+            if (line.endsWith(QStringLiteral(" criada nesta execução foi removida.")))
+                undone << line.section(QLatin1Char(' '), 1, 1);
+        const QStringList newestFirst{"API_SEQUENCIAIS", "API_LOG_CHAMADAS", "API_USUARIOS", "API_ROTA_PARAMETROS", "API_ROTAS",
+                       "API_CONFIG"};
+        QCOMPARE(undone, newestFirst);
+        TFrmSetupBrivelDB& w = wz.window();
+        w.FDConnection().open();
+        for (const char* table : kBrivelTables)
+            QVERIFY2(!w.TabelaExiste(QString::fromLatin1(table)), table);
+        w.FDConnection().close();
+    }
+
     void serverGoneMidInstallation_data()
     {
         QTest::addColumn<int>("kind");
