@@ -11,6 +11,8 @@
 #include "support/TempFolder.h"
 
 #include <QFile>
+#include "db/oracle/OracleSql.h"
+
 #include <QtTest>
 
 using namespace brivel;
@@ -92,9 +94,28 @@ private slots:
         const QStringList log = ora.log();
         QCOMPARE(log.value(0), QString("ENV mode=0 charset=873 ncharset=873"));
         QCOMPARE(log.value(1),
-                 QString("ATTACH (DESCRIPTION=(ADDRESS=(PROTOCOL=TCP)(HOST=dbhost)(PORT=1521))"
+                 QString("ATTACH (DESCRIPTION=(CONNECT_TIMEOUT=15)(TRANSPORT_CONNECT_TIMEOUT=15)"
+                         "(ADDRESS=(PROTOCOL=TCP)(HOST=dbhost)(PORT=1521))"
                          "(CONNECT_DATA=(SERVICE_NAME=XEPDB1)))"));
         QCOMPARE(log.value(2), QString("LOGON BRIVEL"));
+    }
+
+    void connectTimeoutIsAddedOnlyWhereMissing_data()
+    {
+        QTest::addColumn<QString>("descriptor");
+        QTest::addColumn<QString>("attached");
+        QTest::newRow("added") << "(DESCRIPTION=(ADDRESS=(HOST=h)))"
+                               << "(DESCRIPTION=(CONNECT_TIMEOUT=15)(TRANSPORT_CONNECT_TIMEOUT=15)(ADDRESS=(HOST=h)))";
+        QTest::newRow("own timeout kept") << "(DESCRIPTION=(CONNECT_TIMEOUT=3)(ADDRESS=(HOST=h)))"
+                                          << "(DESCRIPTION=(CONNECT_TIMEOUT=3)(ADDRESS=(HOST=h)))";
+        QTest::newRow("not a descriptor") << "XEPDB1" << "XEPDB1";
+    }
+
+    void connectTimeoutIsAddedOnlyWhereMissing()
+    {
+        QFETCH(QString, descriptor);
+        QFETCH(QString, attached);
+        QCOMPARE(QString::fromStdString(brivel::db::WithConnectTimeout(descriptor.toStdString())), attached);
     }
 
     void statementsCommitThemselvesOnlyOutsideTransaction()

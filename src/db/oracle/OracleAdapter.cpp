@@ -238,7 +238,7 @@ public:
         }
         OCIError* err = s->err.as<OCIError>();
 
-        const std::string database = def.value("Database");
+        const std::string database = WithConnectTimeout(def.value("Database"));
         rc = oci_->ServerAttach(s->server.as<OCIServer>(), err, reinterpret_cast<const OraText*>(database.data()),
                                 static_cast<sb4>(database.size()), OCI_DEFAULT);
         if (!Ok(rc))

@@ -36,4 +36,16 @@ std::string FirstBindPlaceholder(const std::string& sql)
     return {};
 }
 
+std::string WithConnectTimeout(const std::string& descriptor)
+{
+    std::string upper = descriptor;
+    for (char& c : upper)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    const std::string head = "(DESCRIPTION=";
+    if (upper.compare(0, head.size(), head) != 0 || upper.find("CONNECT_TIMEOUT") != std::string::npos)
+        return descriptor;
+    return descriptor.substr(0, head.size()) + "(CONNECT_TIMEOUT=15)(TRANSPORT_CONNECT_TIMEOUT=15)" +
+           descriptor.substr(head.size());
+}
+
 } // namespace brivel::db

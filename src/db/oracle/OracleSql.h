@@ -7,4 +7,9 @@ namespace brivel::db {
 // outside quoted text and comments; empty when there is none.
 std::string FirstBindPlaceholder(const std::string& sql);
 
+// The connect descriptor as attached: a descriptor with no connect timeout of its
+// own gets one, so that an address that never answers fails the open in about
+// 15 seconds instead of waiting for the operating system.
+std::string WithConnectTimeout(const std::string& descriptor);
+
 } // namespace brivel::db
