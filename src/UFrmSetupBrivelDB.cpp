@@ -71,14 +71,15 @@ const QStringList kExplicacao = {
     QStringLiteral("Clique em \"Avançar\" para prosseguir."),
 };
 
-// The first character of a date or time format that is not a letter and not quoted.
+// The first character of a date or time format that is not a letter, a blank or
+// quoted. Formats that only use blanks (the C locale's "d MMM yyyy") keep the default.
 QString SeparatorOf(const QString& format, const QString& fallback)
 {
     bool quoted = false;
     for (const QChar c : format) {
         if (c == QLatin1Char('\''))
             quoted = !quoted;
-        else if (!quoted && !c.isLetter())
+        else if (!quoted && !c.isLetter() && !c.isSpace())
             return c;
     }
     return fallback;
