@@ -5,6 +5,7 @@
 #include "support/Wizard.h"
 #include "ui/Application.h"
 #include "ui/MessageBoxes.h"
+#include "ui/WaitCursor.h"
 
 #include <QClipboard>
 #include <QtTest>
@@ -448,6 +449,35 @@ private slots:
         wz.window().show();
         wz.click("btnVoltar");
         QCOMPARE(wz.page(), 1);
+    }
+
+    void busyPointerWhileTheLayerWorks()
+    {
+        ui::WaitCursor cursor;
+        QVERIFY(!QGuiApplication::overrideCursor());
+        cursor.busyBegin();
+        cursor.busyBegin();  // nested calls of the layer
+        QCOMPARE(QGuiApplication::overrideCursor()->shape(), Qt::WaitCursor);
+        cursor.busyEnd();
+        cursor.busyEnd();
+        QVERIFY(QGuiApplication::overrideCursor());  // kept a moment after the last call
+        QTRY_VERIFY(!QGuiApplication::overrideCursor());
+
+        // The window's connection reports its work to the pointer.
+        Wizard wz;
+        struct Count : db::BusyObserver {
+            int begins = 0, ends = 0;
+            void busyBegin() override { ++begins; }
+            void busyEnd() override { ++ends; }
+        } count;
+        wz.window().FDConnection().setBusyObserver(&count);
+        wz.window().FDConnection().setDriverID("SQLite");
+        wz.window().FDConnection().setParam("Database", wz.exeFolder().file("x.db").toStdString());
+        wz.window().FDConnection().open();
+        wz.window().FDConnection().execSQL("CREATE TABLE t (a INTEGER)");
+        wz.window().FDConnection().close();
+        QCOMPARE(count.begins, 3);
+        QCOMPARE(count.ends, 3);
     }
 
     void cancelClosesOnAnyPage_data()
