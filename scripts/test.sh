@@ -14,7 +14,7 @@ scripts/test-windows.sh
 
 servers=$(mktemp -d /tmp/brivel-servers-XXXXXX)
 chmod 755 "$servers"
-cleanup() { scripts/test-servers.sh stop "$servers" || true; rm -rf "$servers"; }
+cleanup() { "$root/scripts/test-servers.sh" stop "$servers" || true; rm -rf "$servers"; }
 trap cleanup EXIT
 scripts/test-servers.sh start "$servers"
 set -a
