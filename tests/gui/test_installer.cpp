@@ -4,6 +4,7 @@
 #include "support/TestServers.h"
 #include "support/Wizard.h"
 #include "ui/Application.h"
+#include "ui/MessageBoxes.h"
 
 #include <QProcess>
 #include <QtTest>
@@ -269,6 +270,26 @@ private slots:
         QCOMPARE(boxes.seen.size(), 1);
         QCOMPARE(boxes.seen[0].message, QStringLiteral("Estrutura criada com sucesso."));
         QCOMPARE(t.brivelTables(), AllTables());
+    }
+
+    void failureOutsideTheGuardReachesTheTopLevelDisplay()
+    {
+        // The kind changed after the test: the connection is still SQLite's, the
+        // existence query is Firebird's, and SQLite has no RDB$RELATIONS.
+        Wizard wz;
+        QVERIFY(wz.testConnection(tbSQLite, {{}, {}, wz.exeFolder().file("brivel.db"), {}, {}}).isEmpty());
+        wz.click("btnVoltar");
+        wz.selectKind(tbFirebird);
+        ModalBoxes boxes;
+        wz.click("btnCriarEstrutura");
+        QCOMPARE(boxes.seen.size(), 1);
+        QCOMPARE(boxes.seen[0].title, ui::ApplicationTitle());
+        QVERIFY2(boxes.seen[0].message.contains(QStringLiteral("RDB$RELATIONS")), qPrintable(boxes.seen[0].message));
+        QCOMPARE(InstallLog(wz), (QStringList{"Banco selecionado: Firebird", "Verificando estrutura existente...",
+                                              "Conexão encerrada."}));
+        QVERIFY(!wz.window().FDConnection().connected());
+        QCOMPARE(wz.pageName(), QStringLiteral("TabConexao"));
+        QVERIFY(wz.window().isVisible());
     }
 
     void sqlServerThroughTheOdbcStandIn()
