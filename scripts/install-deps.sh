@@ -4,12 +4,13 @@
 set -euo pipefail
 mode=${1:-test}
 
-run_pkgs=(cmake g++ make qt6-base-dev qt6-base-dev-tools libgl-dev
-          libpq5 libmariadb3 libfbclient2 libsqlite3-0 unixodbc xvfb xauth)
-test_pkgs=(postgresql mariadb-server firebird3.0-server firebird-dev
-           libpq-dev libmariadb-dev libsqlite3-dev sqlite3 unixodbc-dev
-           odbc-postgresql libsqliteodbc tdsodbc odbc-mariadb xdotool imagemagick
-           fonts-dejavu-core locales
+# The client libraries' -dev packages give the build its prototypes only; nothing links them.
+run_pkgs=(cmake g++ make qt6-base-dev qt6-base-dev-tools libgl-dev fonts-dejavu-core
+          libpq5 libmariadb3 libfbclient2 libsqlite3-0 unixodbc xvfb xauth
+          libpq-dev libmariadb-dev firebird-dev libsqlite3-dev unixodbc-dev)
+test_pkgs=(postgresql mariadb-server firebird3.0-server
+           sqlite3 odbc-postgresql libsqliteodbc tdsodbc odbc-mariadb xdotool imagemagick
+           locales
            postgresql-client mariadb-client firebird3.0-utils util-linux
            dpkg-dev file lintian desktop-file-utils libx11-protocol-perl)
 
