@@ -1,0 +1,32 @@
+#pragma once
+// Start-up probe shared by the wizard and the bare window: stops the process at
+// the first paint of the watched window and prints what it cost to get there.
+#include <QObject>
+
+class QWidget;
+
+namespace brivel::bench {
+
+// Nanoseconds of CLOCK_MONOTONIC, the clock the launcher reads before exec.
+long long MonotonicNs();
+
+// Prints one line "paint_ns=... frame_ns=... maxrss_kb=... dblibs=..." and
+// exits the process once the first frame of `window` is done.
+class FirstPaint : public QObject {
+public:
+    explicit FirstPaint(QWidget* window);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void finish();
+
+    QWidget* window_;
+    bool painted_ = false;
+    long long paintNs_ = 0;
+    long rssKb_ = 0;
+    QByteArray dbLibs_;
+};
+
+} // namespace brivel::bench

@@ -1,0 +1,20 @@
+// The program block of SetupBrivelDB with a first-paint probe on its window.
+#include "FirstPaint.h"
+#include "UFrmSetupBrivelDB.h"
+#include "ui/Application.h"
+
+#include <QIcon>
+
+int main(int argc, char** argv)
+{
+    brivel::ui::Application app(argc, argv);
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/res/SetupBrivelDB.png")));
+    {
+        TFrmSetupBrivelDB window;
+        FrmSetupBrivelDB = &window;
+        new brivel::bench::FirstPaint(&window);
+        window.show();
+        app.exec();
+    }
+    return 0;
+}
