@@ -8,7 +8,6 @@
 #include "ui_UFrmSetupBrivelDB.h"
 
 #include <QCloseEvent>
-#include <QFileDialog>
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QLocale>
@@ -117,9 +116,6 @@ TFrmSetupBrivelDB::TFrmSetupBrivelDB(QWidget* parent)
     Q_INIT_RESOURCE(resources);
     ui->setupUi(this);
     FDConnection_.setBusyObserver(&FDGUIxWaitCursor1);
-    OpenDialog1 = new QFileDialog(this);
-    OpenDialog1->setFileMode(QFileDialog::ExistingFile);
-    OpenDialog1->setAcceptMode(QFileDialog::AcceptOpen);
     wireEvents();
     FormCreate();
 }

