@@ -10,7 +10,7 @@ namespace brivel::bench {
 // Nanoseconds of CLOCK_MONOTONIC, the clock the launcher reads before exec.
 long long MonotonicNs();
 
-// Prints one line "paint_ns=... frame_ns=... maxrss_kb=... dblibs=..." and
+// Prints one line "paint_ns=... frame_ns=... cpu_us=... maxrss_kb=... dblibs=..." and
 // exits the process once the first frame of `window` is done.
 class FirstPaint : public QObject {
 public:
@@ -26,6 +26,7 @@ private:
     bool painted_ = false;
     long long paintNs_ = 0;
     long rssKb_ = 0;
+    long long cpuUs_ = 0;
     QByteArray dbLibs_;
 };
 
