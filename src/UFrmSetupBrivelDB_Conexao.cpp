@@ -87,7 +87,7 @@ void TFrmSetupBrivelDB::cbBancoChange()
 
 void TFrmSetupBrivelDB::btnArquivoClick()
 {
-    // Built on first use: a file dialog costs about a third of the window's start-up.
+    // Built on first use: a file dialog is about a quarter of the window's start-up.
     if (!OpenDialog1) {
         OpenDialog1 = new QFileDialog(this);
         OpenDialog1->setFileMode(QFileDialog::ExistingFile);
