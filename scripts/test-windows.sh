@@ -87,6 +87,10 @@ cleanup() {
 }
 trap cleanup EXIT
 export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# Wine turns Windows file names into Unix ones in the locale's character set: under
+# the POSIX locale (no LANG, as on a fresh machine) the tests' non-ASCII folders
+# cannot be created. C.UTF-8 is always there.
+export LC_ALL=C.UTF-8
 unset DISPLAY WAYLAND_DISPLAY
 "${wine[@]}" wineboot -i >/dev/null 2>&1 || { echo "wineboot failed" >&2; exit 1; }
 step "Wine prefix"
