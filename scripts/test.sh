@@ -5,6 +5,14 @@ cd "$(dirname "$0")/.."
 root=$PWD
 build=${BRIVEL_BUILD_DIR:-$root/build}
 
+# The tools the tests drive pass non-ASCII text only under a UTF-8 locale (isql-fb's
+# line editor drops it, xdotool cannot match the window's title, Wine cannot name the
+# folders). Without one (no LANG, as in a fresh machine's bare root shell), C.UTF-8,
+# which is always there. Tests that set a locale of their own still get theirs.
+if [ "$(locale charmap 2>/dev/null)" != UTF-8 ]; then
+  export LC_ALL=C.UTF-8
+fi
+
 scripts/install-deps.sh test
 # Tests ON explicitly: scripts/run.sh leaves BRIVEL_BUILD_TESTS=OFF in the same build folder's cache.
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRIVEL_BUILD_TESTS=ON >/dev/null
