@@ -4,6 +4,7 @@
 #include "core/Error.h"
 #include "core/ProfileIni.h"
 #include "support/TempFolder.h"
+#include "support/ErrorOf.h"
 
 #include <QDir>
 #include <QStringEncoder>
@@ -83,16 +84,7 @@ ConnectionFields Fields(int kind, const QString& database, const QString& server
     return f;
 }
 
-// The message of the Error that the call throws; empty when it throws none.
-template <typename F> QString ErrorOf(F&& call)
-{
-    try {
-        call();
-    } catch (const Error& e) {
-        return QString::fromStdString(e.what());
-    }
-    return {};
-}
+using brivel::test::ErrorOf;
 
 QStringList Entries(const QString& folder)
 {

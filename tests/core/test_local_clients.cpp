@@ -1,23 +1,14 @@
 #include "core/AppPaths.h"
 #include "core/Error.h"
 #include "core/LocalClients.h"
+#include "support/ErrorOf.h"
 #include "support/TempFolder.h"
 
 #include <QtTest>
 
 using namespace brivel;
 
-namespace {
-QString Message(const std::function<void()>& f)
-{
-    try {
-        f();
-    } catch (const Error& e) {
-        return QString::fromStdString(e.what());
-    }
-    return {};
-}
-} // namespace
+using brivel::test::ErrorOf;
 
 class LocalClientsTest : public QObject {
     Q_OBJECT
@@ -27,11 +18,11 @@ private slots:
         test::TempFolder dir;
         const std::string folder = dir.path().toStdString();
         SetEnv("PATH", "/usr/bin");
-        QCOMPARE(Message([&] { PreparePostgreSQLClient(folder); }),
+        QCOMPARE(ErrorOf([&] { PreparePostgreSQLClient(folder); }),
                  QStringLiteral("Não foi encontrado libpq.so.5 em:\r\n") + dir.file("libpq.so.5"));
         QCOMPARE(GetEnv("PATH"), std::string("/usr/bin"));  // nothing changed before the check
         QDir().mkdir(dir.file("libpq.so.5"));                 // a folder is not the library
-        QVERIFY(!Message([&] { PreparePostgreSQLClient(folder); }).isEmpty());
+        QVERIFY(!ErrorOf([&] { PreparePostgreSQLClient(folder); }).isEmpty());
         QDir().rmdir(dir.file("libpq.so.5"));
         dir.write("libpq.so.5", "x");
         for (int i = 0; i < 3; ++i)
@@ -50,11 +41,11 @@ private slots:
                                                   "Copie o Oracle Instant Client da mesma arquitetura do sistema para a "
                                                   "pasta do EXE.");
         dir.write("libociei.so", "x");
-        QCOMPARE(Message([&] { PrepareOracleClient(folder); }), ociMissing);
+        QCOMPARE(ErrorOf([&] { PrepareOracleClient(folder); }), ociMissing);
         QFile::remove(dir.file("libociei.so"));
         dir.write("libclntsh.so", "x");
         dir.write("oraociei23.dll", "x");
-        QCOMPARE(Message([&] { PrepareOracleClient(folder); }),
+        QCOMPARE(ErrorOf([&] { PrepareOracleClient(folder); }),
                  QStringLiteral("Não foi encontrado o arquivo libociei.so na pasta do sistema.\r\n"
                                 "Copie o Oracle Instant Client completo para a pasta do EXE."));
         dir.write("libociicus.so", "x");  // Basic Light serves too

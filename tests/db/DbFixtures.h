@@ -2,24 +2,13 @@
 // Small helpers shared by the connection-layer tests.
 #include "core/Error.h"
 #include "db/Connection.h"
+#include "support/ErrorOf.h"
 #include "support/TestServers.h"
 
 #include <QProcess>
 #include <QString>
 
 namespace brivel::test {
-
-// The message of the brivel::Error that `f` throws; a null QString when it throws nothing.
-template <class F>
-QString ErrorOf(F&& f)
-{
-    try {
-        f();
-    } catch (const brivel::Error& e) {
-        return QString::fromUtf8(e.what());
-    }
-    return {};
-}
 
 // Runs `stmt`; a brivel::Error fails the test with its message.
 #define BRIVEL_OK(stmt)                                                                            \

@@ -6,6 +6,7 @@
 #include "db/Connection.h"
 #include "db/firebird/FirebirdAdapter.h"
 #include "support/TestServers.h"
+#include "support/ErrorOf.h"
 
 #include <QtTest>
 
@@ -33,17 +34,7 @@ ConnectionDefinition Definition(const FbServer& server, const QString& path)
     return def;
 }
 
-// The message of the Error that `f` throws, or a null string when it throws none.
-template <class F>
-QString ErrorOf(F&& f)
-{
-    try {
-        f();
-    } catch (const Error& e) {
-        return QString::fromUtf8(e.what());
-    }
-    return QString();
-}
+using brivel::test::ErrorOf;
 
 } // namespace
 

@@ -4,6 +4,7 @@
 #include "db/AdapterFactories.h"
 #include "db/Connection.h"
 #include "support/TestServers.h"
+#include "support/ErrorOf.h"
 
 #include <QtTest>
 
@@ -31,17 +32,7 @@ ConnectionDefinition Definition(const MariaDbServer& server, const QString& data
     return def;
 }
 
-// The message of the Error that `f` throws, or a null string when it throws none.
-template <class F>
-QString ErrorOf(F&& f)
-{
-    try {
-        f();
-    } catch (const Error& e) {
-        return QString::fromUtf8(e.what());
-    }
-    return QString();
-}
+using brivel::test::ErrorOf;
 
 void Define(db::Connection& c, const ConnectionDefinition& def)
 {

@@ -9,6 +9,7 @@
 #include "db/Connection.h"
 #include "db/DriverLink.h"
 #include "support/TempFolder.h"
+#include "support/ErrorOf.h"
 
 #include <QFile>
 #include "db/oracle/OracleSql.h"
@@ -26,15 +27,7 @@ namespace {
 
 const char* const kExistenceQuery = "SELECT COUNT(*) QTD FROM USER_TABLES WHERE UPPER(TABLE_NAME) = UPPER(:TABELA)";
 
-QString ErrorOf(const std::function<void()>& f)
-{
-    try {
-        f();
-    } catch (const Error& e) {
-        return QString::fromUtf8(e.what());
-    }
-    return {};
-}
+using brivel::test::ErrorOf;
 
 ConnectionDefinition OracleDefinition(const std::string& password, const std::string& host = "dbhost")
 {

@@ -9,6 +9,7 @@
 #include "db/sqlserver/SqlServerDriver.h"
 #include "support/TestServers.h"
 #include "OdbcDriverLists.h"
+#include "support/ErrorOf.h"
 
 #include <QtTest>
 
@@ -28,15 +29,7 @@ void Define(db::Connection& c, const ConnectionDefinition& def)
     c.setLoginPrompt(false);
 }
 
-QString ErrorOf(const std::function<void()>& f)
-{
-    try {
-        f();
-    } catch (const Error& e) {
-        return QString::fromStdString(e.what());
-    }
-    return {};
-}
+using brivel::test::ErrorOf;
 
 } // namespace
 
