@@ -1,9 +1,9 @@
 #include "db/AdapterFactories.h"
+#include "db/IntegerText.h"
 #include "db/postgresql/PgApi.h"
 
 #include "core/Error.h"
 
-#include <charconv>
 #include <mutex>
 
 namespace brivel::db {
@@ -173,12 +173,7 @@ public:
             throw Error("A consulta não retornou nenhuma linha.");
         if (api_->getisnull(r.get(), 0, col))
             return 0;
-        const std::string text = api_->getvalue(r.get(), 0, col);
-        long long result = 0;
-        const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), result);
-        if (ec != std::errc() || end != text.data() + text.size())
-            throw Error("O valor \"" + text + "\" da coluna " + column + " não é um número inteiro.");
-        return result;
+        return IntegerFromText(api_->getvalue(r.get(), 0, col), column);
     }
 
 private:

@@ -1,10 +1,10 @@
 #include "db/AdapterFactories.h"
+#include "db/IntegerText.h"
 
 #include "core/Error.h"
 
 #include <sqlite3.h>
 
-#include <charconv>
 #include <mutex>
 
 namespace brivel::db {
@@ -175,12 +175,7 @@ public:
             return api_.column_int64(stmt.get(), col);
         default: {
             const char* p = reinterpret_cast<const char*>(api_.column_text(stmt.get(), col));
-            const std::string text = p ? p : "";
-            long long result = 0;
-            const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), result);
-            if (ec != std::errc() || end != text.data() + text.size())
-                throw Error("O valor \"" + text + "\" da coluna " + column + " não é um número inteiro.");
-            return result;
+            return IntegerFromText(p ? p : "", column);
         }
         }
     }
