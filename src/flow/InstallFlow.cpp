@@ -56,6 +56,48 @@ void InstallFlow::undoCreatedTables(InstallResult& result)
     }
 }
 
+void InstallFlow::findTables(std::vector<std::string>& found, std::vector<std::string>& missing)
+{
+    for (const char* table : kBrivelTables)
+        (tableExists(table) ? found : missing).push_back(table);
+}
+
+StructureState InstallFlow::inspect()
+{
+    if (!conn_.connected())
+        conn_.open();
+    StructureState st;
+    findTables(st.found, st.missing);
+    auto has = [&](const char* table) {
+        for (const std::string& t : st.found)
+            if (t == table)
+                return true;
+        return false;
+    };
+    if (has("API_SEQUENCIAIS")) {
+        st.sequenceSeeds = true;
+        for (const char* table : kBrivelTables) {
+            if (std::string(table) == "API_SEQUENCIAIS")
+                continue;
+            if (conn_.queryInt("SELECT COUNT(*) QTD FROM API_SEQUENCIAIS WHERE NOME_TABELA = :TABELA", "TABELA", table,
+                               "QTD") == 0)
+                st.sequenceSeeds = false;
+        }
+        if (has("API_CONFIG"))
+            st.configSeed = conn_.queryInt("SELECT COUNT(*) QTD FROM API_CONFIG WHERE ID_CONFIG = (SELECT ULTIMO_ID "
+                                           "FROM API_SEQUENCIAIS WHERE NOME_TABELA = :TABELA)",
+                                           "TABELA", "API_CONFIG", "QTD") > 0;
+    }
+    return st;
+}
+
+StructureState::State StructureState::state() const
+{
+    if (found.empty())
+        return NotInstalled;
+    return missing.empty() && configSeed && sequenceSeeds ? Installed : Partial;
+}
+
 InstallResult InstallFlow::run()
 {
     InstallResult result;
@@ -65,6 +107,16 @@ InstallResult InstallFlow::run()
     log_.line("Verificando estrutura existente...");
     if (tableExists("API_CONFIG")) {
         log_.line("A tabela API_CONFIG já existe.");
+        // API_CONFIG alone is no proof: a run cut short leaves the first tables
+        // behind, and what is missing must not be reported as installed.
+        findTables(result.found, result.missing);
+        if (!result.missing.empty()) {
+            log_.line("A estrutura do Brivel está incompleta neste banco.");
+            log_.line("Tabelas existentes: " + JoinTables(result.found) + ".");
+            log_.line("Tabelas ausentes: " + JoinTables(result.missing) + ".");
+            result.outcome = InstallOutcome::Incomplete;
+            return result;
+        }
         log_.line("A estrutura aparenta já estar instalada.");
         result.outcome = InstallOutcome::AlreadyInstalled;
         return result;
@@ -93,6 +145,8 @@ InstallResult InstallFlow::run()
         }
         undoCreatedTables(result);
         created_.clear();
+        if (!result.leftBehind.empty())
+            log_.line("Tabelas criadas nesta execução que permaneceram no banco: " + JoinTables(result.leftBehind) + ".");
         log_.line("Erro ao criar estrutura: " + result.error);
     }
     return result;
@@ -119,14 +173,20 @@ std::string JoinTables(const std::vector<std::string>& tables)
 
 std::string InstallFailureText(const InstallResult& result)
 {
-    return "Erro ao criar estrutura:\r\n\r\n" + result.error +
-           "\r\n\r\nVocê pode copiar ou salvar o script e executar manualmente no banco.";
+    std::string text = "Erro ao criar estrutura:\r\n\r\n" + result.error +
+                       "\r\n\r\nVocê pode copiar ou salvar o script e executar manualmente no banco.";
+    if (!result.leftBehind.empty())
+        text += "\r\n\r\nAtenção: não foi possível desfazer tudo. As tabelas a seguir, criadas nesta execução, "
+                "permaneceram no banco: " +
+                JoinTables(result.leftBehind) + ".";
+    return text;
 }
 
 std::string IncompleteStructureText(const InstallResult& result)
 {
     return "A estrutura do Brivel está incompleta neste banco.\r\n\r\nTabelas existentes: " + JoinTables(result.found) +
-           "\r\nTabelas ausentes: " + JoinTables(result.missing);
+           ".\r\nTabelas ausentes: " + JoinTables(result.missing) +
+           ".\r\n\r\nNada foi criado nem removido. Confira o banco antes de instalar novamente.";
 }
 
 } // namespace brivel

@@ -27,6 +27,15 @@ struct InstallResult {
     std::vector<std::string> missing;     // Incomplete: Brivel tables absent
 };
 
+// Which Brivel tables and seed rows a database holds.
+struct StructureState {
+    enum State { Installed, NotInstalled, Partial };
+    std::vector<std::string> found, missing;  // in creation order
+    bool configSeed = false;                   // API_CONFIG's row, numbered by API_SEQUENCIAIS
+    bool sequenceSeeds = false;                // API_SEQUENCIAIS's five rows
+    State state() const;
+};
+
 // The installation of the Brivel structure on an already defined connection: the
 // existence check, the script run statement by statement in one transaction and,
 // on failure, the undo. Thread-agnostic: everything goes out through the log and
@@ -47,11 +56,14 @@ public:
 
     // The existence query of the kind.
     bool tableExists(const std::string& table);
+    // Every Brivel table and the seed rows, on the open connection.
+    StructureState inspect();
     // Runs the script's statements on the open connection; records the tables created.
     void executeScript(const std::string& script);
 
 private:
     void undoCreatedTables(InstallResult& result);
+    void findTables(std::vector<std::string>& found, std::vector<std::string>& missing);
 
     db::Connection& conn_;
     TTipoBanco kind_;
