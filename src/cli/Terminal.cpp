@@ -9,10 +9,11 @@
 #include <iostream>
 
 #ifdef _WIN32
+#include <windows.h>
+#include <cwchar>
 #include <fcntl.h>
 #include <io.h>
 #include <shellapi.h>
-#include <windows.h>
 #else
 #include <fcntl.h>
 #include <sys/stat.h>
