@@ -1,5 +1,6 @@
 #pragma once
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace brivel {
@@ -47,6 +48,10 @@ public:
     // end of its section (after its last non-blank line); an existing key has its
     // value replaced in place. A section, key or value holding CR or LF throws
     // (it would create other entries), naming the section and key, never the value.
+    // The value as GetPrivateProfileString reads it: blanks around it and one
+    // surrounding pair of matching quotes removed. Absent key: nullopt.
+    std::optional<std::string> ReadString(const std::string& section, const std::string& key) const;
+
     void WriteString(const std::string& section, const std::string& key, const std::string& value);
     void WriteBool(const std::string& section, const std::string& key, bool value);        // "1" / "0"
     void WriteInteger(const std::string& section, const std::string& key, long long value); // decimal
