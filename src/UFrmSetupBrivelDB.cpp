@@ -14,6 +14,10 @@
 #include <QScreen>
 #include <QSignalBlocker>
 #include <QStringList>
+#include <QScrollBar>
+#include <QTabBar>
+#include <QThread>
+#include <QTimer>
 
 using namespace brivel;
 using brivel::ui::Guarded;
@@ -145,6 +149,14 @@ void TFrmSetupBrivelDB::wireEvents()
             [this] { Guarded([this] { btnSalvarScriptClick(); }); });
     connect(ui->cbBanco, &QComboBox::currentIndexChanged, this, [this] { Guarded([this] { cbBancoChange(); }); });
     connect(ui->cbBanco->lineEdit(), &QLineEdit::textEdited, this, &TFrmSetupBrivelDB::onKindTextEdited);
+    // The log page was hidden while lines came in: its newest line is brought into
+    // view once the page is shown and laid out.
+    connect(ui->PageControl1, &QTabWidget::currentChanged, this, [this] {
+        if (ui->PageControl1->currentWidget() == ui->TabFinal)
+            QTimer::singleShot(0, ui->memLog, [this] { MostrarFimDoLog(); });
+    });
+    // "Cancelar" and the close button are the two inputs an operation lets through.
+    FOperacao.allow(ui->btnCancelar);
     for (QLineEdit* edit : {ui->edtServidor, ui->edtDatabase, ui->edtPorta, ui->edtUsuario, ui->edtSenha,
                             ui->cbBanco->lineEdit()})
         StripLineBreaks(edit);
@@ -190,6 +202,9 @@ void TFrmSetupBrivelDB::FormCreate()
     ui->edtSenha->setStyleSheet(QStringLiteral("lineedit-password-character: 42"));
 
     ui->memScript->setReadOnly(false);
+    // Tab moves the focus, as in the platform's own multi-line areas: a tab
+    // character typed here would end up in the copied and saved script.
+    ui->memScript->setTabChangesFocus(true);
     ui->memScript->setLineWrapMode(QPlainTextEdit::NoWrap);
     ui->memScript->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     ui->memScript->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -219,11 +234,33 @@ void TFrmSetupBrivelDB::showEvent(QShowEvent* event)
     if (!FPrimeiraExibicao)
         return;
     FPrimeiraExibicao = false;
-    // The outer size (frame included) is 800 x 450, centred on the screen.
-    const QSize frameExtra = frameGeometry().size() - geometry().size();
-    resize(QSize(800, 450) - frameExtra);
+    FAjustarMoldura = true;
+    AjustarTamanhoExterno();
+}
+
+bool TFrmSetupBrivelDB::event(QEvent* event)
+{
+    const bool handled = QWidget::event(event);
+    // A window manager adds its frame after the window is shown: once the frame is
+    // known (it moves or resizes the window then), the outer size is set again.
+    if (FAjustarMoldura && (event->type() == QEvent::Move || event->type() == QEvent::Resize ||
+                            event->type() == QEvent::WindowActivate))
+        AjustarTamanhoExterno();
+    return handled;
+}
+
+void TFrmSetupBrivelDB::AjustarTamanhoExterno()
+{
+    // The outer size (frame included) is 800 x 450, the whole window centred on the screen.
+    const QSize moldura = frameGeometry().size() - geometry().size();
+    if (!FMolduraAplicada.isNull() && moldura == FMolduraAplicada)
+        return;
+    FMolduraAplicada = moldura;
+    if (!moldura.isNull())
+        FAjustarMoldura = false;  // the real frame is in: the user's own moves and resizes stay
+    resize(QSize(800, 450) - moldura);
     if (QScreen* s = screen()) {
-        QRect r = frameGeometry();
+        QRect r(frameGeometry().topLeft(), QSize(800, 450));
         r.moveCenter(s->availableGeometry().center());
         move(r.topLeft());
     }
@@ -231,11 +268,44 @@ void TFrmSetupBrivelDB::showEvent(QShowEvent* event)
 
 void TFrmSetupBrivelDB::closeEvent(QCloseEvent* event)
 {
-    if (FOperacao.deferClose()) {
+    if (FOperacao.running()) {
         event->ignore();
+        PedirInterrupcao(true);
         return;
     }
     event->accept();
+}
+
+void TFrmSetupBrivelDB::PedirInterrupcao(bool fechar)
+{
+    if (!FCancelarOperacao || FCancelamentoPedido) {
+        // Nothing left to stop (or already stopping): a close waits for the end.
+        if (fechar)
+            FOperacao.deferClose();
+        return;
+    }
+    const QString pergunta =
+        fechar ? QStringLiteral("Uma operação com o banco está em andamento.\r\n\r\nDeseja interrompê-la e fechar o "
+                                "assistente? Nada do que ela fez ficará no banco.")
+               : QStringLiteral("Uma operação com o banco está em andamento.\r\n\r\nDeseja interrompê-la? Nada do "
+                                "que ela fez ficará no banco.");
+    if (!ui::AskStopOperation(this, pergunta) || !FCancelarOperacao)
+        return;
+    FCancelamentoPedido = true;
+    if (fechar)
+        FOperacao.deferClose();
+    FCancelarOperacao();
+}
+
+void TFrmSetupBrivelDB::NoTrabalho(const std::function<void()>& job)
+{
+    // The pointer stays busy for the whole job, between the layer's calls too.
+    FDGUIxWaitCursor1.busyBegin();
+    struct Fim {
+        ui::WaitCursor& c;
+        ~Fim() { c.busyEnd(); }
+    } fim{FDGUIxWaitCursor1};
+    FTrabalho.run(job);
 }
 
 void TFrmSetupBrivelDB::AtualizarBotoes()
@@ -243,6 +313,10 @@ void TFrmSetupBrivelDB::AtualizarBotoes()
     QTabWidget* pc = ui->PageControl1;
     const int index = pc->currentIndex();
     QWidget* page = pc->currentWidget();
+    // A navigation button that disables itself would hand the focus to the next
+    // control, the closing button: it goes to a sensible one below instead.
+    QWidget* const foco = focusWidget();
+    const bool focoNaNavegacao = foco == ui->btnVoltar || foco == ui->btnAvancar;
     ui->btnVoltar->setEnabled(index > 0);
     ui->btnAvancar->setEnabled(index < pc->count() - 1);
     if (page == ui->TabConexao)
@@ -257,6 +331,14 @@ void TFrmSetupBrivelDB::AtualizarBotoes()
         ui->btnCancelar->setText(QStringLiteral("Fechar"));
     } else {
         ui->btnCancelar->setText(QStringLiteral("Cancelar"));
+    }
+    if (focoNaNavegacao && !foco->isEnabled()) {
+        if (ui->btnAvancar->isEnabled())
+            ui->btnAvancar->setFocus(Qt::OtherFocusReason);
+        else if (ui->btnVoltar->isEnabled())
+            ui->btnVoltar->setFocus(Qt::OtherFocusReason);
+        else
+            pc->tabBar()->setFocus(Qt::OtherFocusReason);
     }
 }
 
@@ -276,16 +358,36 @@ void TFrmSetupBrivelDB::btnVoltarClick()
     AtualizarBotoes();
 }
 
-void TFrmSetupBrivelDB::btnCancelarClick() { close(); }
+void TFrmSetupBrivelDB::btnCancelarClick()
+{
+    if (FOperacao.running()) {
+        PedirInterrupcao(false);
+        return;
+    }
+    close();
+}
 
 void TFrmSetupBrivelDB::Log(const QString& AMsg)
 {
+    if (QThread::currentThread() != thread()) {
+        // From the database thread: the window's thread writes the line and processes
+        // what is pending (a cancel, say) before the work goes on, as on one thread.
+        QMetaObject::invokeMethod(this, [this, &AMsg] { Log(AMsg); }, Qt::BlockingQueuedConnection);
+        return;
+    }
     const QLocale locale = QLocale::system();
     const QString dateSep = SeparatorOf(locale.dateFormat(QLocale::ShortFormat), QStringLiteral("/"));
     const QString timeSep = SeparatorOf(locale.timeFormat(QLocale::ShortFormat), QStringLiteral(":"));
     const std::string line = FormatLogLine(CurrentLocalDateTime(), Std(dateSep), Std(timeSep), Std(AMsg));
     ui->memLog->appendPlainText(ui::ToLf(Q(line)));
+    MostrarFimDoLog();
     QCoreApplication::processEvents();
+}
+
+void TFrmSetupBrivelDB::MostrarFimDoLog()
+{
+    QScrollBar* bar = ui->memLog->verticalScrollBar();
+    bar->setValue(bar->maximum());
 }
 
 QString TFrmSetupBrivelDB::textoScript() const

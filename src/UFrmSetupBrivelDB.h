@@ -3,11 +3,13 @@
 #include "core/DbKind.h"
 #include "db/Connection.h"
 #include "db/DriverLink.h"
+#include "ui/DbWorker.h"
 #include "ui/OperationInputBlocker.h"
 #include "ui/WaitCursor.h"
 
 #include <QString>
 #include <QWidget>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -90,6 +92,7 @@ public slots:
     void btnSalvarScriptClick();
 
 protected:
+    bool event(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
@@ -98,15 +101,29 @@ private:
     void wireEvents();
     void onKindTextEdited(const QString& text);
     brivel::ConnectionFields camposConexao() const;
+    void ConfigurarConexao(const brivel::ConnectionFields& campos);
+    // Runs database work on the worker thread while this one keeps the window alive.
+    void NoTrabalho(const std::function<void()>& job);
+    // "Cancelar" or the close button during an operation: asks, then cancels.
+    void PedirInterrupcao(bool fechar);
+    void AjustarTamanhoExterno();
+    void MostrarFimDoLog();
 
     std::unique_ptr<Ui::TFrmSetupBrivelDB> ui;
     bool FConexaoOk = false;
     bool FPrimeiraExibicao = true;
+    // The window manager's frame last taken into the outer size; null until known.
+    QSize FMolduraAplicada;
+    bool FAjustarMoldura = false;
     brivel::db::DriverLink FDPhysPgDriverLink1_;
     brivel::db::DriverLink FDPhysOracleDriverLink1_;
     brivel::db::Connection FDConnection_;
     brivel::ui::WaitCursor FDGUIxWaitCursor1;
     brivel::ui::OperationInputBlocker FOperacao;
+    brivel::ui::DbWorker FTrabalho;
+    // While an operation runs: how to cancel it (unset when nothing can be cancelled).
+    std::function<void()> FCancelarOperacao;
+    bool FCancelamentoPedido = false;
     QFileDialog* OpenDialog1 = nullptr;  // from the first click on btnArquivo to the window's end
 };
 

@@ -6,6 +6,7 @@
 #include "core/ConfigApiIni.h"
 #include "core/ConnectionDefinition.h"
 #include "core/ConnectionFields.h"
+#include "core/Error.h"
 #include "core/LocalClients.h"
 #include "ui/MessageBoxes.h"
 #include "ui/TextConv.h"
@@ -111,17 +112,20 @@ ConnectionFields TFrmSetupBrivelDB::camposConexao() const
 
 void TFrmSetupBrivelDB::ValidarCamposConexao() const { brivel::ValidarCamposConexao(camposConexao()); }
 
-void TFrmSetupBrivelDB::ConfigurarConexao()
+void TFrmSetupBrivelDB::ConfigurarConexao() { ConfigurarConexao(camposConexao()); }
+
+void TFrmSetupBrivelDB::ConfigurarConexao(const ConnectionFields& campos)
 {
+    // The page's texts are taken beforehand: this runs on the database thread.
     FDConnection_.close();
     FDConnection_.clearParams();
     FDConnection_.setLoginPrompt(false);
-    const TTipoBanco kind = TipoBancoSelecionado();
+    const TTipoBanco kind = KindFromIndex(campos.kindIndex);
     if (kind == tbPostgreSQL)
         ConfigurarPostgreSQLClientLocal();
     else if (kind == tbOracle)
         ConfigurarOracleClientLocal();
-    const ConnectionDefinition def = DefinitionFor(camposConexao());
+    const ConnectionDefinition def = DefinitionFor(campos);
     FDConnection_.setDriverID(def.driverID());
     for (const auto& [name, value] : def.params())
         FDConnection_.setParam(name, value);
@@ -163,10 +167,25 @@ void TFrmSetupBrivelDB::btnTestarConexaoClick()
     FConexaoOk = false;
     status(QColor(255, 0, 0), QStringLiteral("Testando conexão..."));
     QCoreApplication::processEvents();
+    FCancelamentoPedido = false;
     try {
         ValidarCamposConexao();
-        ConfigurarConexao();
-        FDConnection_.open();
+        const ConnectionFields campos = camposConexao();
+        // A connect cannot be stopped half-way: a cancel takes effect when it returns.
+        FCancelarOperacao = [] {};
+        struct Fim {
+            std::function<void()>& cancelar;
+            ~Fim() { cancelar = nullptr; }
+        } fim{FCancelarOperacao};
+        NoTrabalho([&] {
+            ConfigurarConexao(campos);
+            FDConnection_.open();
+        });
+        if (FCancelamentoPedido) {
+            NoTrabalho([&] { FDConnection_.close(); });
+            throw Error("Teste de conexão cancelado.");
+        }
+        FCancelarOperacao = nullptr;
         SalvarConfigApiINI();
         FConexaoOk = true;
         status(QColor(0, 128, 0), QStringLiteral("Conexão realizada com sucesso. configApi.ini criado."));

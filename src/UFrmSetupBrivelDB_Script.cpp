@@ -83,13 +83,27 @@ void TFrmSetupBrivelDB::CriarEstrutura()
     const ui::OperationInputBlocker::Scope operation(FOperacao);
     WindowLog log(*this);
     InstallFlow flow(FDConnection_, TipoBancoSelecionado(), Std(NomeBancoSelecionado()), log);
-    // Closed after the box and the page change, and before a failure that escapes reaches the top-level box.
+    // The database work runs on the worker; the boxes and the page change stay here.
+    // Closed (on the worker too) after the box and the page change, and before a
+    // failure that escapes reaches the top-level box.
     struct Closing {
+        TFrmSetupBrivelDB& w;
         InstallFlow& flow;
-        ~Closing() { flow.close(); }
-    } closing{flow};
+        ~Closing()
+        {
+            w.FCancelarOperacao = nullptr;
+            try {
+                w.NoTrabalho([this] { flow.close(); });
+            } catch (...) {
+            }
+        }
+    } closing{*this, flow};
+    FCancelamentoPedido = false;
+    FCancelarOperacao = [&flow] { flow.cancel(); };
 
-    const InstallResult result = flow.run();
+    InstallResult result;
+    NoTrabalho([&] { result = flow.run(); });
+    FCancelarOperacao = nullptr;
     switch (result.outcome) {
     case InstallOutcome::AlreadyInstalled:
         ui::ShowInformation(this, QStringLiteral("A estrutura do Brivel já aparenta estar instalada neste banco."));

@@ -101,6 +101,8 @@ StructureState::State StructureState::state() const
 InstallResult InstallFlow::run()
 {
     InstallResult result;
+    // A cancel left from an earlier run is not this run's.
+    conn_.clearCancel();
     if (!conn_.connected())
         conn_.open();
     log_.line("Banco selecionado: " + displayName_);
@@ -134,8 +136,11 @@ InstallResult InstallFlow::run()
         result.outcome = InstallOutcome::Installed;
     } catch (const std::exception& e) {
         result.outcome = InstallOutcome::Failed;
-        result.error = e.what();
+        // However the cancel reached the run (between statements, or stopping one), it reads the same.
+        result.error = cancel_.load() ? std::string("Instalação cancelada.") : std::string(e.what());
         result.created = created_;
+        // The undo runs even after a cancel.
+        conn_.clearCancel();
         if (conn_.inTransaction()) {
             try {
                 conn_.rollback();

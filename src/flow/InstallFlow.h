@@ -53,6 +53,13 @@ public:
 
     // May be called from any thread; the run stops before its next statement and is undone.
     void requestCancel() noexcept { cancel_.store(true); }
+    // The same from another thread (not from a signal handler): the statement
+    // running now is also stopped, through the client library's own cancel.
+    void cancel() noexcept
+    {
+        cancel_.store(true);
+        conn_.cancel();
+    }
 
     // The existence query of the kind.
     bool tableExists(const std::string& table);

@@ -3,11 +3,23 @@
 #include "ui/MessageBoxes.h"
 #include "ui/TextConv.h"
 
+#include <QLibraryInfo>
+#include <QTranslator>
 #include <exception>
 
 namespace brivel::ui {
 
-Application::Application(int& argc, char** argv) : QApplication(argc, argv) {}
+Application::Application(int& argc, char** argv) : QApplication(argc, argv)
+{
+    // Qt's own texts (file dialogs, the text areas' context menu, the buttons of
+    // a question) in Brazilian Portuguese like everything else: the translation
+    // shipped beside the program (Windows), else the system's Qt translations.
+    auto* translator = new QTranslator(this);
+    const QString name = QStringLiteral("qtbase_pt_BR");
+    if (translator->load(name, applicationDirPath()) ||
+        translator->load(name, QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        installTranslator(translator);
+}
 
 bool Application::notify(QObject* receiver, QEvent* event)
 {

@@ -5,6 +5,8 @@
 #include <QApplication>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QPushButton>
+#include <QRegularExpression>
 #include <exception>
 
 namespace brivel::ui {
@@ -12,11 +14,22 @@ namespace brivel::ui {
 namespace {
 void ShowBox(QWidget* parent, QMessageBox::Icon icon, const QString& title, const QString& message)
 {
-    QMessageBox box(icon, title, ToLf(message), QMessageBox::Ok, parent);
+    QMessageBox box(icon, title, BoxText(message), QMessageBox::Ok, parent);
     box.setProperty("message", message);
     box.exec();
 }
 } // namespace
+
+QString BoxText(const QString& message)
+{
+    // Server texts indent their hint lines with a tab (libpq's "connection
+    // refused"); in a box a tab is a wide gap, so such lines start flush.
+    QString text = ToLf(message);
+    static const QRegularExpression indent(QStringLiteral("\n[\t ]*\t[\t ]*"));
+    text.replace(indent, QStringLiteral("\n"));
+    text.replace(QLatin1Char('\t'), QLatin1Char(' '));
+    return text;
+}
 
 void ShowInformation(QWidget* parent, const QString& message)
 {
@@ -26,6 +39,17 @@ void ShowInformation(QWidget* parent, const QString& message)
 void ShowError(QWidget* parent, const QString& message)
 {
     ShowBox(parent, QMessageBox::Critical, QStringLiteral("Error"), message);
+}
+
+bool AskStopOperation(QWidget* parent, const QString& question)
+{
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Confirmação"), BoxText(question),
+                    QMessageBox::Yes | QMessageBox::No, parent);
+    box.setProperty("message", question);
+    box.setDefaultButton(QMessageBox::No);
+    box.button(QMessageBox::Yes)->setText(QStringLiteral("Sim"));
+    box.button(QMessageBox::No)->setText(QStringLiteral("Não"));
+    return box.exec() == QMessageBox::Yes;
 }
 
 QString ApplicationTitle()

@@ -12,6 +12,12 @@ namespace brivel::ui {
 void ShowInformation(QWidget* parent, const QString& message);
 void ShowError(QWidget* parent, const QString& message);
 
+// What a box displays for `message`: "\n" breaks, tab-indented lines flush.
+QString BoxText(const QString& message);
+
+// Whether to stop the operation running now (Sim/Não, "Não" the default).
+bool AskStopOperation(QWidget* parent, const QString& question);
+
 // The application's title: the executable's file name cut at its first full stop.
 QString ApplicationTitle();
 

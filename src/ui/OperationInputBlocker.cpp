@@ -58,7 +58,7 @@ bool OperationInputBlocker::eventFilter(QObject* watched, QEvent* event)
     default:
         return false;
     }
-    if (static_cast<QWidget*>(watched)->window() != window_)
+    if (static_cast<QWidget*>(watched)->window() != window_ || watched == allowed_)
         return false;
     ++dropped_;
     return true;

@@ -7,8 +7,8 @@ namespace brivel::ui {
 
 // While a long operation runs, the window still repaints (pending events are
 // processed between its steps) but user input aimed at the window is dropped,
-// not queued, so no second operation can start inside the running one. A close
-// request waits until the operation has ended. Dialogs opened by the operation
+// not queued, so no second operation can start inside the running one (input to
+// the one control allowed excepted). A close request waits until the operation has ended. Dialogs opened by the operation
 // itself are separate windows and keep working.
 class OperationInputBlocker : public QObject {
 public:
@@ -27,6 +27,8 @@ public:
     };
 
     bool running() const { return depth_ > 0; }
+    // Input aimed at `w` still goes through while an operation runs.
+    void allow(QWidget* w) { allowed_ = w; }
     // A close request while running: remembered and carried out at the end.
     bool deferClose();
     int droppedInputEvents() const { return dropped_; }
@@ -37,6 +39,7 @@ protected:
 private:
     void leave();
     QPointer<QWidget> window_;
+    QPointer<QWidget> allowed_;
     int depth_ = 0;
     bool closePending_ = false;
     int dropped_ = 0;

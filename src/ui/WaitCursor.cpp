@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCursor>
+#include <QThread>
 
 namespace brivel::ui {
 
@@ -14,8 +15,19 @@ WaitCursor::WaitCursor()
 
 WaitCursor::~WaitCursor() { restore(); }
 
+bool WaitCursor::elsewhere(void (WaitCursor::*call)())
+{
+    // The layer works on the database thread; the pointer belongs to the window's.
+    if (QThread::currentThread() == hideTimer_.thread())
+        return false;
+    QMetaObject::invokeMethod(&hideTimer_, [this, call] { (this->*call)(); }, Qt::QueuedConnection);
+    return true;
+}
+
 void WaitCursor::busyBegin()
 {
+    if (elsewhere(&WaitCursor::busyBegin))
+        return;
     ++depth_;
     hideTimer_.stop();
     if (!shown_) {
@@ -26,6 +38,8 @@ void WaitCursor::busyBegin()
 
 void WaitCursor::busyEnd()
 {
+    if (elsewhere(&WaitCursor::busyEnd))
+        return;
     if (depth_ > 0 && --depth_ == 0)
         hideTimer_.start();
 }
