@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QAbstractButton>
+#include <QLabel>
 #include <QLineEdit>
 
 namespace brivel::test {
@@ -17,7 +19,7 @@ ModalBoxes::ModalBoxes()
         seen.append({box->windowTitle(), box->text(), box->property("message").toString(), box->icon()});
         if (onBox)
             onBox(box);
-        box->done(QMessageBox::Ok);
+        box->done(answer ? answer(box) : QMessageBox::Ok);
     });
     timer_.start();
 }
@@ -37,6 +39,11 @@ FileDialogAnswer::FileDialogAnswer(const QString& fileName) : fileName_(fileName
         suggestedName = nameEdit ? nameEdit->text() : QString();
         nameFilters = dialog->nameFilters();
         defaultSuffix = dialog->defaultSuffix();
+        for (const QLabel* label : dialog->findChildren<QLabel*>())
+            texts << label->text();
+        for (const QAbstractButton* button : dialog->findChildren<QAbstractButton*>())
+            if (!button->text().isEmpty())
+                texts << button->text();
         if (fileName_.isEmpty()) {
             dialog->reject();
             return;

@@ -24,6 +24,8 @@ public:
     QList<Box> seen;
     // Runs on each box before it is closed (e.g. to act while it is open).
     std::function<void(QMessageBox*)> onBox;
+    // The button each box is closed with; OK when unset (a question then reads as "Não").
+    std::function<QMessageBox::StandardButton(QMessageBox*)> answer;
 
 private:
     QTimer timer_;
@@ -38,6 +40,7 @@ public:
     QString suggestedName;  // the name field's text when the dialog opened
     QStringList nameFilters;
     QString defaultSuffix;
+    QStringList texts;  // its labels' and buttons' texts, as shown
 
 private:
     QTimer timer_;
