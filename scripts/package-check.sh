@@ -110,7 +110,7 @@ recommends=$(names "$(dpkg-deb -f "$deb" Recommends)")
 for p in libqt6core6 libqt6gui6 libqt6widgets6; do
   grep -qx "$p" <<<"$depends" || fail "Depends lacks $p"
 done
-for p in libpq5 libmariadb3 libfbclient2 libsqlite3-0 unixodbc; do
+for p in libpq5 libmariadb3 libfbclient2 libsqlite3-0 unixodbc qt6-translations-l10n; do
   grep -qx "$p" <<<"$recommends" || fail "Recommends lacks $p"
 done
 # Opened with dlopen: a hard dependency would mean one was linked by mistake.
