@@ -253,7 +253,9 @@ void TFrmSetupBrivelDB::AjustarTamanhoExterno()
 {
     // The outer size (frame included) is 800 x 450, the whole window centred on the screen.
     const QSize moldura = frameGeometry().size() - geometry().size();
-    if (!FMolduraAplicada.isNull() && moldura == FMolduraAplicada)
+    // While the window manager takes the window over, the frame can read as less
+    // than the window itself: only a real frame is taken.
+    if (moldura.width() < 0 || moldura.height() < 0 || (!FMolduraAplicada.isNull() && moldura == FMolduraAplicada))
         return;
     FMolduraAplicada = moldura;
     if (!moldura.isNull())
