@@ -168,6 +168,7 @@ void TFrmSetupBrivelDB::btnTestarConexaoClick()
     status(QColor(255, 0, 0), QStringLiteral("Testando conexão..."));
     QCoreApplication::processEvents();
     FCancelamentoPedido = false;
+    FDConnection_.clearCancel();  // a cancelled installation's request is not this test's
     try {
         ValidarCamposConexao();
         const ConnectionFields campos = camposConexao();
