@@ -45,8 +45,9 @@ public:
 
     // A missing section is appended at the end of the file; a missing key at the
     // end of its section (after its last non-blank line); an existing key has its
-    // value replaced in place. A section, key or value holding CR or LF throws
-    // (it would create other entries), naming the section and key, never the value.
+    // value replaced in place. A section, key or value holding CR, LF or NUL, and a
+    // key holding "=" or starting with ";" or "[", throw (they would create other
+    // entries or be cut), naming the section and key, never the value.
     void WriteString(const std::string& section, const std::string& key, const std::string& value);
     void WriteBool(const std::string& section, const std::string& key, bool value);        // "1" / "0"
     void WriteInteger(const std::string& section, const std::string& key, long long value); // decimal

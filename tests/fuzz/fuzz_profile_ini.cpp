@@ -16,6 +16,7 @@
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <map>
@@ -214,6 +215,17 @@ std::string Name(FuzzedDataProvider& in)
 
 } // namespace
 
+std::string Escaped(const std::string& s)
+{
+    std::string out;
+    for (unsigned char c : s) {
+        char buf[8];
+        std::snprintf(buf, sizeof buf, c >= 0x20 && c < 0x7F && c != '\\' ? "%c" : "\\x%02X", c);
+        out += buf;
+    }
+    return out;
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size)
 {
     FuzzedDataProvider in(data, size);
@@ -227,6 +239,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size)
         op.key = Name(in);
         op.value = in.ConsumeRandomLengthString(48);
     }
+
+    // On a failed property, what was done, for the report.
+    auto Require = [&](bool ok, const char* what) {
+        if (ok)
+            return;
+        std::fprintf(stderr, "file: \"%s\"\n", Escaped(original).c_str());
+        for (const Op& op : ops)
+            std::fprintf(stderr, "%s [%s] \"%s\" = \"%s\" (%s)\n", op.erase ? "erase" : "write",
+                         Escaped(op.section).c_str(), Escaped(op.key).c_str(), Escaped(op.value).c_str(),
+                         op.accepted ? "taken" : "refused");
+        fuzz::Fail(what);
+    };
 
     const std::string written = Run(original, ops, false);
     const std::string plain = Run(original, ops, true);
@@ -296,6 +320,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size)
             live[{folded(op.section), folded(op.key)}] = op.value;
     }
     for (const auto& [name, value] : live) {
+        Require(value.find('\0') == std::string::npos, "a value holding NUL was taken (a reader stops there)");
         const auto strict = fuzz::StrictUtf8ToUtf16(value);
         const auto read = Read(after, name.first, name.second);
         Require(read.has_value(), "a written key is not found by the reader");
