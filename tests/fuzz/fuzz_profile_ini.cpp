@@ -17,8 +17,7 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
+#include <cstdlib>
 #include <map>
 #include <unistd.h>
 #include <vector>
@@ -150,47 +149,56 @@ struct Op {
 
 std::string ReadAll(const std::string& path)
 {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
+    std::string bytes;
+    if (FILE* f = std::fopen(path.c_str(), "rb")) {
+        char buffer[4096];
+        for (size_t got; (got = std::fread(buffer, 1, sizeof buffer, f)) > 0;)
+            bytes.append(buffer, got);
+        std::fclose(f);
+    }
+    return bytes;
 }
 
 void WriteAll(const std::string& path, const std::string& bytes)
 {
-    std::ofstream(path, std::ios::binary | std::ios::trunc).write(bytes.data(), std::streamsize(bytes.size()));
+    FILE* f = std::fopen(path.c_str(), "wb");
+    Require(f && std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size() && std::fclose(f) == 0,
+            "cannot write the test file");
 }
 
-const std::string& Folder()
+// A file of this process in memory-backed storage where there is one: every run
+// saves twice, and a disk's fsync would set the pace.
+std::string TestFile(const char* name)
 {
-    static const std::string folder = [] {
-        std::string base = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
-        std::string templ = base + "/fuzz-profile-XXXXXX";
-        Require(mkdtemp(templ.data()) != nullptr, "no temporary folder");
-        return templ;
-    }();
-    return folder;
+    static const std::string base = (access("/dev/shm", W_OK) == 0 ? "/dev/shm/" : "/tmp/") +
+                                    std::string("brivel-fuzz-") + std::to_string(getpid()) + "-";
+    return base + name;
 }
 
 // Applies the operations; `plain` writes "v" for every value and skips what the first run refused.
 std::string Run(const std::string& original, std::vector<Op>& ops, bool plain)
 {
-    const std::string path = Folder() + (plain ? "/plain.ini" : "/configApi.ini");
+    const std::string path = TestFile(plain ? "plain.ini" : "configApi.ini");
     WriteAll(path, original);
-    brivel::ProfileIni ini(path);
+    std::optional<brivel::ProfileIni> ini(path);
     for (Op& op : ops) {
         if (plain && !op.accepted)
             continue;
         try {
             if (op.erase)
-                ini.EraseSection(op.section);
+                ini->EraseSection(op.section);
             else
-                ini.WriteString(op.section, op.key, plain ? "v" : op.value);
+                ini->WriteString(op.section, op.key, plain ? "v" : op.value);
             op.accepted = true;
         } catch (const brivel::Error&) {
             Require(!plain, "a plain value was refused where the fuzzed one was taken");
         }
     }
-    ini.Save();
-    return ReadAll(path);
+    ini->Save();
+    ini.reset();
+    std::string bytes = ReadAll(path);
+    std::remove(path.c_str());
+    return bytes;
 }
 
 std::string Name(FuzzedDataProvider& in)
