@@ -149,15 +149,18 @@ std::vector<Line> SplitLines(const std::u16string& text)
     return lines;
 }
 
-std::u16string Decode(const std::string& bytes, Encoding& encoding)
+// `tail` keeps the odd last byte of a UTF-16 file, which is written back as it was.
+std::u16string Decode(const std::string& bytes, Encoding& encoding, std::string& tail)
 {
     auto byte = [&](size_t i) { return static_cast<unsigned char>(bytes[i]); };
     std::u16string text;
     if (bytes.size() >= 2 && ((byte(0) == 0xFF && byte(1) == 0xFE) || (byte(0) == 0xFE && byte(1) == 0xFF))) {
         const bool little = byte(0) == 0xFF;
         encoding = little ? Encoding::Utf16Le : Encoding::Utf16Be;
-        for (size_t i = 2; i + 1 < bytes.size(); i += 2)
+        size_t i = 2;
+        for (; i + 1 < bytes.size(); i += 2)
             text += static_cast<char16_t>(little ? byte(i) | (byte(i + 1) << 8) : (byte(i) << 8) | byte(i + 1));
+        tail = bytes.substr(i);
     } else if (bytes.size() >= 3 && byte(0) == 0xEF && byte(1) == 0xBB && byte(2) == 0xBF) {
         // The Windows profile functions do not read UTF-8; UTF-16 keeps every character and they read it.
         encoding = Encoding::Utf16Le;
@@ -392,6 +395,7 @@ struct ProfileIni::Impl {
     Encoding encoding = Encoding::Windows1252;
     bool changed = false;
     std::vector<Line> lines;
+    std::string tail;
 
     // [header, end) of the first section of that name.
     std::optional<std::pair<size_t, size_t>> Find(std::u16string_view name) const
@@ -419,7 +423,7 @@ ProfileIni::ProfileIni(std::string path) : d_(std::make_unique<Impl>())
     // Not knowing the other sections, a save would destroy them.
     if (!ReadFileBytes(d_->path, bytes, exists))
         d_->Fail();
-    d_->lines = SplitLines(Decode(bytes, d_->encoding));
+    d_->lines = SplitLines(Decode(bytes, d_->encoding, d_->tail));
 }
 
 ProfileIni::~ProfileIni() = default;
@@ -469,6 +473,10 @@ void ProfileIni::WriteString(const std::string& section, const std::string& key,
 
     const std::u16string wideSection = Utf8ToUtf16(section), wideKey = Utf8ToUtf16(key);
     const std::u16string name(Trim(wideSection)), keyName(Trim(wideKey));
+    // "a=b" would be read as key "a"; ";a" is a comment; "[a" with a value "]" a section.
+    if (keyName.find(u'=') != std::u16string::npos ||
+        (!keyName.empty() && (keyName.front() == u';' || keyName.front() == u'[')))
+        throw Error("Key not allowed in [" + section + "]: " + key);
     const std::u16string wideValue = Stored(Utf8ToUtf16(value));
     auto& lines = d_->lines;
     d_->changed = true;
@@ -525,7 +533,7 @@ void ProfileIni::Save()
             }
         }
     }
-    if (!ReplaceWith(d_->path, Encode(text, encoding)))
+    if (!ReplaceWith(d_->path, Encode(text, encoding) + d_->tail))
         d_->Fail();
     d_->encoding = encoding;
     d_->changed = false;

@@ -55,7 +55,9 @@ public:
     // end of its section (after its last non-blank line); an existing key has its
     // value replaced in place. A section, key or value holding CR or LF throws
     // (it would create other entries), naming the section and key, never the
-    // value; so does one holding a NUL or malformed UTF-8.
+    // value; so does one holding a NUL or malformed UTF-8, and a key holding "="
+    // or starting with ";" or "[" (it would be read as another key, a comment or
+    // a section).
     void WriteString(const std::string& section, const std::string& key, const std::string& value);
     void WriteBool(const std::string& section, const std::string& key, bool value);        // "1" / "0"
     void WriteInteger(const std::string& section, const std::string& key, long long value); // decimal

@@ -125,8 +125,6 @@ struct FirebirdApi {
 
     explicit FirebirdApi(std::shared_ptr<ClientLibrary> l) : lib(std::move(l))
     {
-        // fbclient's own exit handlers crash once the library has been unloaded.
-        lib->pinForProcessLifetime();
         lib->resolve(attach_database, "isc_attach_database");
         lib->resolve(detach_database, "isc_detach_database");
         lib->resolve(start_multiple, "isc_start_multiple");
@@ -164,7 +162,7 @@ struct FirebirdApi {
     }
 };
 
-// Loaded on the first open and kept (pinned) for the rest of the process.
+// Loaded on the first open and kept for the rest of the process.
 const FirebirdApi& Api()
 {
     static std::mutex mutex;

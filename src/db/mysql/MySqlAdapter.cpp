@@ -25,6 +25,7 @@ constexpr unsigned int kWriteTimeoutSeconds = 300;
 struct MySqlApi {
     std::shared_ptr<ClientLibrary> lib;
     decltype(&mysql_server_init) server_init;
+    decltype(&mysql_server_end) server_end;
     decltype(&mysql_init) init;
     decltype(&mysql_options) options;
     decltype(&mysql_real_connect) real_connect;
@@ -53,6 +54,7 @@ struct MySqlApi {
     explicit MySqlApi(std::shared_ptr<ClientLibrary> l) : lib(std::move(l))
     {
         lib->resolve(server_init, "mysql_server_init");
+        lib->resolve(server_end, "mysql_server_end");
         lib->resolve(init, "mysql_init");
         lib->resolve(options, "mysql_options");
         lib->resolve(real_connect, "mysql_real_connect");
@@ -81,10 +83,16 @@ struct MySqlApi {
         if (server_init(0, nullptr, nullptr) != 0)
             throw Error("Não foi possível inicializar a biblioteca cliente do MySQL (" + lib->file() + ").");
     }
+    MySqlApi(const MySqlApi&) = delete;
+    MySqlApi& operator=(const MySqlApi&) = delete;
+
+    // At exit (the table is a static): frees what mysql_server_init set up. The
+    // library itself stays loaded, so this runs before its own exit handlers.
+    ~MySqlApi() { server_end(); }
 };
 
 // Loaded on the first open and kept for the rest of the process; a failed load
-// is tried again on the next open.
+// is tried again on the next open. The library is ended once, at exit.
 const MySqlApi& Api()
 {
     static std::mutex mutex;

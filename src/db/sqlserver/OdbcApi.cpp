@@ -20,8 +20,6 @@ std::shared_ptr<const Api> Api::Load()
 
     auto api = std::make_shared<Api>();
     api->library = ClientLibrary::Load(OdbcLibraryFiles(), "gerenciador ODBC");
-    // The manager keeps drivers loaded behind our back; unloading it under them is not safe.
-    api->library->pinForProcessLifetime();
     const ClientLibrary& lib = *api->library;
     lib.resolve(api->AllocHandle, "SQLAllocHandle");
     lib.resolve(api->FreeHandle, "SQLFreeHandle");
