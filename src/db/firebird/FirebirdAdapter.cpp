@@ -122,6 +122,7 @@ struct FirebirdApi {
     decltype(&isc_dsql_fetch) dsql_fetch;
     decltype(&isc_dsql_free_statement) dsql_free_statement;
     decltype(&fb_interpret) interpret;
+    decltype(&fb_cancel_operation) cancel_operation = nullptr;  // 2.5 and later
 
     explicit FirebirdApi(std::shared_ptr<ClientLibrary> l) : lib(std::move(l))
     {
@@ -139,6 +140,7 @@ struct FirebirdApi {
         lib->resolve(dsql_fetch, "isc_dsql_fetch");
         lib->resolve(dsql_free_statement, "isc_dsql_free_statement");
         lib->resolve(interpret, "fb_interpret");
+        lib->resolveOptional(cancel_operation, "fb_cancel_operation");
     }
 
     // Every line of the status vector, so the user sees e.g. which table is unknown.
@@ -254,6 +256,49 @@ private:
     std::vector<std::max_align_t> storage_;
 };
 
+// fb_cancel_operation is the client's own way to stop, from another thread, the
+// request running on an attachment.
+class FirebirdCanceller final : public Canceller {
+public:
+    FirebirdCanceller(const FirebirdApi& api, isc_db_handle db) : api_(api), db_(db) {}
+    void cancel() noexcept override
+    {
+        std::lock_guard lock(mutex_);
+        send(fb_cancel_raise);
+    }
+    void abort() noexcept override
+    {
+        // Must not wait: while a cancel is still being sent, the next try comes later.
+        std::unique_lock lock(mutex_, std::try_to_lock);
+        if (lock)
+            send(fb_cancel_abort);
+    }
+    std::string unavailable() const override
+    {
+        return api_.cancel_operation ? std::string()
+                                     : "A biblioteca " + api_.lib->file() +
+                                           " não tem a função fb_cancel_operation e não permite cancelar o comando.";
+    }
+    // Before the attachment is detached: its handle means nothing after.
+    void forget() noexcept
+    {
+        std::lock_guard lock(mutex_);
+        db_ = 0;
+    }
+
+private:
+    void send(ISC_USHORT option) noexcept
+    {
+        if (!db_ || !api_.cancel_operation)
+            return;
+        ISC_STATUS_ARRAY status{};
+        api_.cancel_operation(status, &db_, option);
+    }
+    const FirebirdApi& api_;
+    std::mutex mutex_;
+    isc_db_handle db_;
+};
+
 class FirebirdAdapter final : public DbAdapter {
 public:
     ~FirebirdAdapter() override { close(); }
@@ -285,10 +330,16 @@ public:
             throw Error(message);
         }
         db_ = db;
+        canceller_ = std::make_shared<FirebirdCanceller>(api, db);
     }
+
+    std::shared_ptr<Canceller> canceller() const override { return canceller_; }
 
     void close() noexcept override
     {
+        if (canceller_)
+            canceller_->forget();
+        canceller_.reset();
         if (!db_)
             return;
         transaction_.reset();  // detaching with an open transaction is refused
@@ -450,6 +501,7 @@ private:
     const FirebirdApi* api_ = nullptr;
     isc_db_handle db_ = 0;
     std::unique_ptr<Transaction> transaction_;
+    std::shared_ptr<FirebirdCanceller> canceller_;
 };
 
 } // namespace

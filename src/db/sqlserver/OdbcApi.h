@@ -39,6 +39,7 @@ struct Api {
     decltype(&::SQLFetch) Fetch = nullptr;
     decltype(&::SQLGetData) GetData = nullptr;
     decltype(&::SQLGetDiagRecW) GetDiagRecW = nullptr;
+    decltype(&::SQLCancel) Cancel = nullptr;
 
     // The driver manager of this platform, loaded once for the process.
     static std::shared_ptr<const Api> Load();
