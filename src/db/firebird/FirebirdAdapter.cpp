@@ -1,3 +1,4 @@
+#include "db/CallingConvention.h"
 #include "db/firebird/FirebirdAdapter.h"
 
 #include "core/ConnectionFields.h"
@@ -163,6 +164,24 @@ struct FirebirdApi {
             throw Error(message(status));
     }
 };
+
+// fbclient exports __stdcall functions on 32-bit Windows (ISC_EXPORT in ibase.h).
+static_assert(AllStdcall<
+    decltype(FirebirdApi::attach_database),
+    decltype(FirebirdApi::detach_database),
+    decltype(FirebirdApi::start_multiple),
+    decltype(FirebirdApi::commit_transaction),
+    decltype(FirebirdApi::rollback_transaction),
+    decltype(FirebirdApi::dsql_execute_immediate),
+    decltype(FirebirdApi::dsql_allocate_statement),
+    decltype(FirebirdApi::dsql_prepare),
+    decltype(FirebirdApi::dsql_describe),
+    decltype(FirebirdApi::dsql_describe_bind),
+    decltype(FirebirdApi::dsql_execute),
+    decltype(FirebirdApi::dsql_fetch),
+    decltype(FirebirdApi::dsql_free_statement),
+    decltype(FirebirdApi::interpret)>,
+              "the fbclient function table must use the library's calling convention");
 
 // Loaded on the first open and kept for the rest of the process.
 const FirebirdApi& Api()

@@ -1,3 +1,4 @@
+#include "db/CallingConvention.h"
 #include "db/AdapterFactories.h"
 
 #include "core/ConnectionFields.h"
@@ -97,6 +98,35 @@ struct MySqlApi {
     // library itself stays loaded, so this runs before its own exit handlers.
     ~MySqlApi() { server_end(); }
 };
+
+// libmysql/libmariadb export __stdcall functions on 32-bit Windows (STDCALL in mysql.h).
+static_assert(AllStdcall<
+    decltype(MySqlApi::server_init),
+    decltype(MySqlApi::init),
+    decltype(MySqlApi::options),
+    decltype(MySqlApi::real_connect),
+    decltype(MySqlApi::close),
+    decltype(MySqlApi::error),
+    decltype(MySqlApi::errnum),
+    decltype(MySqlApi::real_query),
+    decltype(MySqlApi::store_result),
+    decltype(MySqlApi::free_result),
+    decltype(MySqlApi::next_result),
+    decltype(MySqlApi::field_count),
+    decltype(MySqlApi::num_fields),
+    decltype(MySqlApi::fetch_field_direct),
+    decltype(MySqlApi::stmt_init),
+    decltype(MySqlApi::stmt_prepare),
+    decltype(MySqlApi::stmt_param_count),
+    decltype(MySqlApi::stmt_bind_param),
+    decltype(MySqlApi::stmt_execute),
+    decltype(MySqlApi::stmt_result_metadata),
+    decltype(MySqlApi::stmt_bind_result),
+    decltype(MySqlApi::stmt_fetch),
+    decltype(MySqlApi::stmt_free_result),
+    decltype(MySqlApi::stmt_close),
+    decltype(MySqlApi::stmt_error)>,
+              "the MySQL function table must use the library's calling convention");
 
 // Loaded on the first open and kept for the rest of the process; a failed load
 // is tried again on the next open. The library is ended once, at exit.
