@@ -187,7 +187,14 @@ void TFrmSetupBrivelDB::btnTestarConexaoClick()
             throw Error("Teste de conexão cancelado.");
         }
         FCancelarOperacao = nullptr;
-        SalvarConfigApiINI();
+        try {
+            SalvarConfigApiINI();
+        } catch (const std::exception& e) {
+            // The connection itself worked: say that it was the file that failed.
+            throw Error(Std(QStringLiteral("A conexão com o banco foi realizada, mas o arquivo configApi.ini não "
+                                           "pôde ser gravado.\r\n\r\n")) +
+                        e.what());
+        }
         FConexaoOk = true;
         status(QColor(0, 128, 0), QStringLiteral("Conexão realizada com sucesso. configApi.ini criado."));
         Log(QStringLiteral("Conexão realizada com sucesso."));

@@ -9,7 +9,6 @@
 #include "ui_UFrmSetupBrivelDB.h"
 
 #include <QClipboard>
-#include <QFile>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QSaveFile>
@@ -143,14 +142,20 @@ void TFrmSetupBrivelDB::btnSalvarScriptClick()
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return;
     const QString path = dialog.selectedFiles().constFirst();
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        throw Error(Std(QStringLiteral("Não foi possível criar o arquivo ") + QDir::toNativeSeparators(path) +
-                        QStringLiteral(": ") + file.errorString()));
+    // Written beside the target and put in its place only when complete: a
+    // failure (a full disk) leaves an existing file as it was and no new one.
+    QSaveFile file(path);
+    auto fail = [&](const QString& what) {
+        const QString reason = file.errorString();
+        file.cancelWriting();
+        throw Error(Std(what + QDir::toNativeSeparators(path) + QStringLiteral(": ") + reason));
+    };
+    // Unbuffered: a write error then reaches QSaveFile, which would otherwise learn
+    // of a failed flush too late and commit the incomplete file (Qt 6.4).
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        fail(QStringLiteral("Não foi possível criar o arquivo "));
     const QByteArray bytes = QByteArray("\xEF\xBB\xBF") + textoScript().toUtf8();
-    if (file.write(bytes) != bytes.size() || !file.flush())
-        throw Error(Std(QStringLiteral("Não foi possível gravar o arquivo ") + QDir::toNativeSeparators(path) +
-                        QStringLiteral(": ") + file.errorString()));
-    file.close();
+    if (file.write(bytes) != bytes.size() || !file.commit())
+        fail(QStringLiteral("Não foi possível gravar o arquivo "));
     ui::ShowInformation(this, QStringLiteral("Script salvo com sucesso."));
 }

@@ -92,6 +92,7 @@ void Connection::open()
     try {
         adapter_.reset();
         adapterDriver_.clear();
+        CheckParameterTexts(def_);  // before anything reaches a client library
         auto adapter = createAdapter(def_.driverID());
         adapter->open(def_);
         adapter_ = std::move(adapter);

@@ -1,3 +1,4 @@
+#include "db/CallingConvention.h"
 #include "db/firebird/FirebirdAdapter.h"
 
 #include "core/ConnectionFields.h"
@@ -7,6 +8,7 @@
 #include <ibase.h>
 
 #include <cctype>
+#include <chrono>
 #include <climits>
 #include <cstddef>
 #include <cstdint>
@@ -125,8 +127,6 @@ struct FirebirdApi {
 
     explicit FirebirdApi(std::shared_ptr<ClientLibrary> l) : lib(std::move(l))
     {
-        // fbclient's own exit handlers crash once the library has been unloaded.
-        lib->pinForProcessLifetime();
         lib->resolve(attach_database, "isc_attach_database");
         lib->resolve(detach_database, "isc_detach_database");
         lib->resolve(start_multiple, "isc_start_multiple");
@@ -165,7 +165,26 @@ struct FirebirdApi {
     }
 };
 
-// Loaded on the first open and kept (pinned) for the rest of the process.
+// fbclient exports __stdcall functions on 32-bit Windows (ISC_EXPORT in ibase.h).
+static_assert(AllStdcall<
+    decltype(FirebirdApi::attach_database),
+    decltype(FirebirdApi::detach_database),
+    decltype(FirebirdApi::start_multiple),
+    decltype(FirebirdApi::commit_transaction),
+    decltype(FirebirdApi::rollback_transaction),
+    decltype(FirebirdApi::dsql_execute_immediate),
+    decltype(FirebirdApi::dsql_allocate_statement),
+    decltype(FirebirdApi::dsql_prepare),
+    decltype(FirebirdApi::dsql_describe),
+    decltype(FirebirdApi::dsql_describe_bind),
+    decltype(FirebirdApi::dsql_execute),
+    decltype(FirebirdApi::dsql_fetch),
+    decltype(FirebirdApi::dsql_free_statement),
+    decltype(FirebirdApi::interpret),
+    decltype(FirebirdApi::cancel_operation)>,
+              "the fbclient function table must use the library's calling convention");
+
+// Loaded on the first open and kept for the rest of the process.
 const FirebirdApi& Api()
 {
     static std::mutex mutex;
@@ -315,9 +334,21 @@ public:
 
         ISC_STATUS_ARRAY status{};
         isc_db_handle db = 0;
+        const auto start = std::chrono::steady_clock::now();
         api.attach_database(status, static_cast<short>(target.size()), target.data(), &db,
                             static_cast<short>(dpb.size()), dpb.data());
-        api.check(status);
+        if (status[0] == 1 && status[1] != 0) {
+            std::string message = api.message(status);
+            // A port that takes the connection and never answers ends in the client's
+            // "connection rejected" once the connect timeout has run out; say so.
+            const bool network = status[1] == isc_connect_reject || status[1] == isc_network_error ||
+                                 status[1] == isc_net_read_err || status[1] == isc_net_connect_err;
+            if (network && std::chrono::steady_clock::now() - start >=
+                               std::chrono::seconds(kConnectTimeoutSeconds) - std::chrono::milliseconds(500))
+                message += "\nO servidor não respondeu dentro do tempo permitido (" +
+                           std::to_string(kConnectTimeoutSeconds) + " segundos).";
+            throw Error(message);
+        }
         db_ = db;
         canceller_ = std::make_shared<FirebirdCanceller>(api, db);
     }

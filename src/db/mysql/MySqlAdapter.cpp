@@ -1,4 +1,6 @@
+#include "db/CallingConvention.h"
 #include "db/AdapterFactories.h"
+#include "db/SocketShutdown.h"
 
 #include "core/ConnectionFields.h"
 #include "core/Error.h"
@@ -6,7 +8,6 @@
 #include <mysql.h>
 
 #include <cctype>
-#include <sys/socket.h>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -26,6 +27,7 @@ constexpr unsigned int kWriteTimeoutSeconds = 300;
 struct MySqlApi {
     std::shared_ptr<ClientLibrary> lib;
     decltype(&mysql_server_init) server_init;
+    decltype(&mysql_server_end) server_end;
     decltype(&mysql_init) init;
     decltype(&mysql_options) options;
     decltype(&mysql_real_connect) real_connect;
@@ -57,6 +59,7 @@ struct MySqlApi {
     explicit MySqlApi(std::shared_ptr<ClientLibrary> l) : lib(std::move(l))
     {
         lib->resolve(server_init, "mysql_server_init");
+        lib->resolve(server_end, "mysql_server_end");
         lib->resolve(init, "mysql_init");
         lib->resolve(options, "mysql_options");
         lib->resolve(real_connect, "mysql_real_connect");
@@ -88,10 +91,48 @@ struct MySqlApi {
         if (server_init(0, nullptr, nullptr) != 0)
             throw Error("Não foi possível inicializar a biblioteca cliente do MySQL (" + lib->file() + ").");
     }
+    MySqlApi(const MySqlApi&) = delete;
+    MySqlApi& operator=(const MySqlApi&) = delete;
+
+    // At exit (the table is a static): frees what mysql_server_init set up. The
+    // library itself stays loaded, so this runs before its own exit handlers.
+    ~MySqlApi() { server_end(); }
 };
 
+// libmysql/libmariadb export __stdcall functions on 32-bit Windows (STDCALL in mysql.h).
+static_assert(AllStdcall<
+    decltype(MySqlApi::server_init),
+    decltype(MySqlApi::init),
+    decltype(MySqlApi::options),
+    decltype(MySqlApi::real_connect),
+    decltype(MySqlApi::close),
+    decltype(MySqlApi::error),
+    decltype(MySqlApi::errnum),
+    decltype(MySqlApi::real_query),
+    decltype(MySqlApi::store_result),
+    decltype(MySqlApi::free_result),
+    decltype(MySqlApi::next_result),
+    decltype(MySqlApi::field_count),
+    decltype(MySqlApi::num_fields),
+    decltype(MySqlApi::fetch_field_direct),
+    decltype(MySqlApi::stmt_init),
+    decltype(MySqlApi::stmt_prepare),
+    decltype(MySqlApi::stmt_param_count),
+    decltype(MySqlApi::stmt_bind_param),
+    decltype(MySqlApi::stmt_execute),
+    decltype(MySqlApi::stmt_result_metadata),
+    decltype(MySqlApi::stmt_bind_result),
+    decltype(MySqlApi::stmt_fetch),
+    decltype(MySqlApi::stmt_free_result),
+    decltype(MySqlApi::stmt_close),
+    decltype(MySqlApi::stmt_error),
+    decltype(MySqlApi::thread_id),
+    decltype(MySqlApi::thread_end),
+    decltype(MySqlApi::get_socket)>,
+              "the MySQL function table must use the library's calling convention");
+
 // Loaded on the first open and kept for the rest of the process; a failed load
-// is tried again on the next open.
+// is tried again on the next open. The library is ended once, at exit.
 const MySqlApi& Api()
 {
     static std::mutex mutex;
@@ -174,8 +215,7 @@ public:
     void abort() noexcept override
     {
         std::lock_guard lock(mutex_);
-        if (socket_ >= 0)
-            ::shutdown(static_cast<int>(socket_), 2);
+        ShutdownSocket(socket_);
     }
     void forget() noexcept
     {

@@ -1,3 +1,4 @@
+#include "db/CallingConvention.h"
 #include "db/AdapterFactories.h"
 
 #include "core/Error.h"
@@ -63,6 +64,31 @@ struct OciFunctions {
         l.resolve(Break, "OCIBreak");
     }
 };
+
+// OCI uses the C convention on Windows too.
+static_assert(AllCdecl<
+    decltype(OciFunctions::EnvNlsCreate),
+    decltype(OciFunctions::HandleAlloc),
+    decltype(OciFunctions::HandleFree),
+    decltype(OciFunctions::AttrSet),
+    decltype(OciFunctions::AttrGet),
+    decltype(OciFunctions::ParamGet),
+    decltype(OciFunctions::DescriptorFree),
+    decltype(OciFunctions::ServerAttach),
+    decltype(OciFunctions::ServerDetach),
+    decltype(OciFunctions::SessionBegin),
+    decltype(OciFunctions::SessionEnd),
+    decltype(OciFunctions::StmtPrepare2),
+    decltype(OciFunctions::StmtRelease),
+    decltype(OciFunctions::StmtExecute),
+    decltype(OciFunctions::StmtFetch2),
+    decltype(OciFunctions::BindByName),
+    decltype(OciFunctions::DefineByPos),
+    decltype(OciFunctions::TransCommit),
+    decltype(OciFunctions::TransRollback),
+    decltype(OciFunctions::ErrorGet),
+    decltype(OciFunctions::Break)>,
+              "the OCI function table must use the library's calling convention");
 using Api = std::shared_ptr<const OciFunctions>;
 
 // Every error record of the handle, one per line, as Oracle worded it.

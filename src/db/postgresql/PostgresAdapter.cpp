@@ -1,16 +1,12 @@
 #include "db/AdapterFactories.h"
 #include "db/IntegerText.h"
+#include "db/SocketShutdown.h"
 #include "db/postgresql/PgApi.h"
 
 #include "core/Error.h"
 
 #include <mutex>
 
-#ifdef _WIN32
-#include <winsock2.h>
-#else
-#include <sys/socket.h>
-#endif
 
 namespace brivel::db {
 
@@ -102,8 +98,7 @@ public:
     void abort() noexcept override
     {
         std::lock_guard lock(mutex_);
-        if (socket_ >= 0)
-            ::shutdown(socket_, 2);  // SHUT_RDWR / SD_BOTH: the blocked read returns at once
+        ShutdownSocket(socket_);
     }
     // Before PQfinish closes the socket, whose number may then be reused.
     void forget() noexcept

@@ -61,15 +61,10 @@ struct SqliteApi {
 const SqliteApi& Api()
 {
     static std::mutex mutex;
-    static std::shared_ptr<ClientLibrary> lib;
     static std::unique_ptr<SqliteApi> api;
     std::lock_guard lock(mutex);
-    if (!api) {
-        auto loaded = ClientLibrary::Load(SqliteLibraryFiles(), "SQLite");
-        api = std::make_unique<SqliteApi>(*loaded);
-        loaded->pinForProcessLifetime();
-        lib = std::move(loaded);
-    }
+    if (!api)
+        api = std::make_unique<SqliteApi>(*ClientLibrary::Load(SqliteLibraryFiles(), "SQLite"));
     return *api;
 }
 

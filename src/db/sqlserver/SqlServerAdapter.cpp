@@ -92,8 +92,8 @@ public:
 
         std::u16string in = odbc::Wide(SqlServerConnectionString(driver, def));
         SQLSMALLINT outLength = 0;
-        rc = api_->DriverConnectW(dbc.get(), nullptr, W(in), static_cast<SQLSMALLINT>(in.size()), nullptr, 0,
-                                  &outLength, SQL_DRIVER_NOPROMPT);
+        rc = api_->DriverConnectW(dbc.get(), nullptr, W(in), odbc::Length<SQLSMALLINT>(in.size(), "a cadeia de conexão"),
+                                  nullptr, 0, &outLength, SQL_DRIVER_NOPROMPT);
         if (!Succeeded(rc))
             Fail(*api_, SQL_HANDLE_DBC, dbc.get(), rc, "Não foi possível conectar ao SQL Server (driver " + driver + ")");
 
@@ -131,7 +131,7 @@ public:
         odbc::Handle stmt = NewStatement();
         const OdbcCanceller::InUse inUse(canceller_, stmt);
         std::u16string text = odbc::Wide(sql);
-        SQLRETURN rc = api_->ExecDirectW(stmt.get(), W(text), static_cast<SQLINTEGER>(text.size()));
+        SQLRETURN rc = api_->ExecDirectW(stmt.get(), W(text), odbc::Length<SQLINTEGER>(text.size(), "o comando"));
         if (rc != SQL_NO_DATA && !Succeeded(rc))
             Fail(*api_, SQL_HANDLE_STMT, stmt.get(), rc, "");
         // SQL Server reports errors of later results in a batch only when they are reached.
@@ -184,15 +184,17 @@ public:
         odbc::Handle stmt = NewStatement();
         const OdbcCanceller::InUse inUse(canceller_, stmt);
         std::u16string param = odbc::Wide(value);
-        SQLLEN paramLength = static_cast<SQLLEN>(param.size() * sizeof(SQLWCHAR));
+        SQLLEN paramLength = odbc::Length<SQLLEN>(param.size() * sizeof(SQLWCHAR), "o parâmetro da consulta");
         SQLRETURN rc = api_->BindParameter(stmt.get(), 1, SQL_PARAM_INPUT, SQL_C_WCHAR, SQL_WVARCHAR,
                                            std::max<SQLULEN>(param.size(), 1), 0, W(param),
-                                           static_cast<SQLLEN>((param.size() + 1) * sizeof(SQLWCHAR)), &paramLength);
+                                           odbc::Length<SQLLEN>((param.size() + 1) * sizeof(SQLWCHAR),
+                                                                "o parâmetro da consulta"),
+                                           &paramLength);
         if (!Succeeded(rc))
             Fail(*api_, SQL_HANDLE_STMT, stmt.get(), rc, "Falha ao associar o parâmetro da consulta");
 
         std::u16string text = odbc::Wide(sql);
-        rc = api_->ExecDirectW(stmt.get(), W(text), static_cast<SQLINTEGER>(text.size()));
+        rc = api_->ExecDirectW(stmt.get(), W(text), odbc::Length<SQLINTEGER>(text.size(), "a consulta"));
         if (!Succeeded(rc))
             Fail(*api_, SQL_HANDLE_STMT, stmt.get(), rc, "");
 
