@@ -8,6 +8,7 @@
 
 #include <cctype>
 #include <climits>
+#include <cstdlib>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -24,6 +25,7 @@ constexpr std::uint32_t kConnectTimeoutSeconds = 10;
 // database) ends in an error instead of blocking the wizard for good.
 constexpr std::uint32_t kLockTimeoutSeconds = 30;
 constexpr const char* kDefaultPort = "3050";
+constexpr unsigned int kShutdownMilliseconds = 5000;
 
 bool IsAsciiAlnum(char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; }
 
@@ -121,6 +123,7 @@ struct FirebirdApi {
     decltype(&isc_dsql_fetch) dsql_fetch;
     decltype(&isc_dsql_free_statement) dsql_free_statement;
     decltype(&fb_interpret) interpret;
+    decltype(&fb_shutdown) shutdown;
 
     explicit FirebirdApi(std::shared_ptr<ClientLibrary> l) : lib(std::move(l))
     {
@@ -138,6 +141,7 @@ struct FirebirdApi {
         lib->resolve(dsql_fetch, "isc_dsql_fetch");
         lib->resolve(dsql_free_statement, "isc_dsql_free_statement");
         lib->resolve(interpret, "fb_interpret");
+        lib->resolve(shutdown, "fb_shutdown");
     }
 
     // Every line of the status vector, so the user sees e.g. which table is unknown.
@@ -161,14 +165,21 @@ struct FirebirdApi {
     }
 };
 
-// Loaded on the first open and kept for the rest of the process.
+// Loaded on the first open and kept for the rest of the process (never freed, as
+// the library is never unloaded); a failed load is tried again by the next open.
 const FirebirdApi& Api()
 {
     static std::mutex mutex;
-    static std::unique_ptr<FirebirdApi> api;
+    static const FirebirdApi* api = nullptr;
     std::lock_guard lock(mutex);
-    if (!api)
-        api = std::make_unique<FirebirdApi>(ClientLibrary::Load(FirebirdLibraryFiles(), "Firebird"));
+    if (!api) {
+        api = new FirebirdApi(ClientLibrary::Load(FirebirdLibraryFiles(), "Firebird"));
+        // At exit: stop the client's own threads and close what is still attached,
+        // so the process ends with the library quiet. Registered after the library's
+        // exit handlers, so it runs before them; bounded, so a server that stopped
+        // answering cannot hold the exit.
+        std::atexit([] { api->shutdown(kShutdownMilliseconds, fb_shutrsn_app_stopped); });
+    }
     return *api;
 }
 
