@@ -183,7 +183,9 @@ void TFrmSetupBrivelDB::btnSalvarScriptClick()
         file.cancelWriting();
         throw Error(Std(what + QDir::toNativeSeparators(path) + QStringLiteral(": ") + reason));
     };
-    if (!file.open(QIODevice::WriteOnly))
+    // Unbuffered: a write error then reaches QSaveFile, which would otherwise learn
+    // of a failed flush too late and commit the incomplete file (Qt 6.4).
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         fail(QStringLiteral("Não foi possível criar o arquivo "));
     const QByteArray bytes = QByteArray("\xEF\xBB\xBF") + textoScript().toUtf8();
     if (file.write(bytes) != bytes.size() || !file.commit())

@@ -102,6 +102,25 @@ private slots:
         QTest::newRow("own timeout kept") << "(DESCRIPTION=(CONNECT_TIMEOUT=3)(ADDRESS=(HOST=h)))"
                                           << "(DESCRIPTION=(CONNECT_TIMEOUT=3)(ADDRESS=(HOST=h)))";
         QTest::newRow("not a descriptor") << "XEPDB1" << "XEPDB1";
+        // Decided from the parsed descriptor: only the DESCRIPTION's own parameters count.
+        QTest::newRow("the name as a value does not count")
+            << "(DESCRIPTION=(ADDRESS=(HOST=CONNECT_TIMEOUT))(CONNECT_DATA=(SERVICE_NAME=X_CONNECT_TIMEOUT)))"
+            << "(DESCRIPTION=(CONNECT_TIMEOUT=15)(TRANSPORT_CONNECT_TIMEOUT=15)(ADDRESS=(HOST=CONNECT_TIMEOUT))"
+               "(CONNECT_DATA=(SERVICE_NAME=X_CONNECT_TIMEOUT)))";
+        QTest::newRow("a deeper parameter of that name is not the descriptor's")
+            << "(DESCRIPTION=(ADDRESS=(HOST=h)(CONNECT_TIMEOUT=1)))"
+            << "(DESCRIPTION=(CONNECT_TIMEOUT=15)(TRANSPORT_CONNECT_TIMEOUT=15)(ADDRESS=(HOST=h)(CONNECT_TIMEOUT=1)))";
+        QTest::newRow("a quoted value holding a parameter does not count")
+            << "(DESCRIPTION=(ADDRESS=(HOST=h))(CONNECT_DATA=(SERVICE_NAME=\"x(CONNECT_TIMEOUT=1)\")))"
+            << "(DESCRIPTION=(CONNECT_TIMEOUT=15)(TRANSPORT_CONNECT_TIMEOUT=15)(ADDRESS=(HOST=h))"
+               "(CONNECT_DATA=(SERVICE_NAME=\"x(CONNECT_TIMEOUT=1)\")))";
+        QTest::newRow("own transport timeout kept, any case and blanks")
+            << "( description = ( transport_connect_timeout = 5 )(ADDRESS=(HOST=h)))"
+            << "( description = ( transport_connect_timeout = 5 )(ADDRESS=(HOST=h)))";
+        QTest::newRow("added after the name's =, blanks and case aside")
+            << "( Description =(ADDRESS=(HOST=h)) )"
+            << "( Description =(CONNECT_TIMEOUT=15)(TRANSPORT_CONNECT_TIMEOUT=15)(ADDRESS=(HOST=h)) )";
+        QTest::newRow("malformed: attached as given") << "(DESCRIPTION=(ADDRESS=(HOST=h)" << "(DESCRIPTION=(ADDRESS=(HOST=h)";
     }
 
     void connectTimeoutIsAddedOnlyWhereMissing()

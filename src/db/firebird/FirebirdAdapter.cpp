@@ -7,6 +7,7 @@
 #include <ibase.h>
 
 #include <cctype>
+#include <chrono>
 #include <climits>
 #include <cstdlib>
 #include <cstddef>
@@ -279,9 +280,21 @@ public:
 
         ISC_STATUS_ARRAY status{};
         isc_db_handle db = 0;
+        const auto start = std::chrono::steady_clock::now();
         api.attach_database(status, static_cast<short>(target.size()), target.data(), &db,
                             static_cast<short>(dpb.size()), dpb.data());
-        api.check(status);
+        if (status[0] == 1 && status[1] != 0) {
+            std::string message = api.message(status);
+            // A port that takes the connection and never answers ends in the client's
+            // "connection rejected" once the connect timeout has run out; say so.
+            const bool network = status[1] == isc_connect_reject || status[1] == isc_network_error ||
+                                 status[1] == isc_net_read_err || status[1] == isc_net_connect_err;
+            if (network && std::chrono::steady_clock::now() - start >=
+                               std::chrono::seconds(kConnectTimeoutSeconds) - std::chrono::milliseconds(500))
+                message += "\nO servidor não respondeu dentro do tempo permitido (" +
+                           std::to_string(kConnectTimeoutSeconds) + " segundos).";
+            throw Error(message);
+        }
         db_ = db;
     }
 
