@@ -7,7 +7,8 @@ mode=${1:-test}
 # The client libraries' -dev packages give the build its prototypes only; nothing links them.
 run_pkgs=(cmake g++ make qt6-base-dev qt6-base-dev-tools libgl-dev fonts-dejavu-core
           libpq5 libmariadb3 libfbclient2 libsqlite3-0 unixodbc xvfb xauth
-          libpq-dev libmariadb-dev firebird-dev libsqlite3-dev unixodbc-dev)
+          libpq-dev libmariadb-dev firebird-dev libsqlite3-dev unixodbc-dev
+          libcli11-dev nlohmann-json3-dev)
 test_pkgs=(postgresql mariadb-server firebird3.0-server
            sqlite3 odbc-postgresql libsqliteodbc tdsodbc odbc-mariadb xdotool imagemagick
            locales

@@ -440,6 +440,26 @@ void ProfileIni::EraseSection(const std::string& section)
     d_->changed = true;
 }
 
+std::optional<std::string> ProfileIni::ReadString(const std::string& section, const std::string& key) const
+{
+    const std::u16string wideSection = Utf8ToUtf16(section), wideKey = Utf8ToUtf16(key);
+    const auto range = d_->Find(Trim(wideSection));
+    if (!range)
+        return std::nullopt;
+    for (size_t i = range->first + 1; i < range->second; ++i) {
+        const auto found = KeyOf(d_->lines[i]);
+        if (!found || !SameName(*found, Trim(wideKey)))
+            continue;
+        const std::u16string_view text = d_->lines[i].text;
+        const size_t eq = text.find(u'=');
+        std::u16string_view value = eq == std::u16string_view::npos ? std::u16string_view() : Trim(text.substr(eq + 1));
+        if (value.size() >= 2 && (value.front() == u'"' || value.front() == u'\'') && value.back() == value.front())
+            value = value.substr(1, value.size() - 2);
+        return Utf16ToUtf8(std::u16string(value));
+    }
+    return std::nullopt;
+}
+
 void ProfileIni::WriteString(const std::string& section, const std::string& key, const std::string& value)
 {
     if (HasLineBreak(section) || HasLineBreak(key) || HasLineBreak(value))

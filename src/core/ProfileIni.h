@@ -1,5 +1,6 @@
 #pragma once
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace brivel {
@@ -45,6 +46,10 @@ public:
     // Removes the section's header and every line up to the next header.
     // A missing section is no error and changes nothing.
     void EraseSection(const std::string& section);
+
+    // The value as GetPrivateProfileString reads it: blanks around it and one
+    // surrounding pair of matching quotes removed. Absent key: nullopt.
+    std::optional<std::string> ReadString(const std::string& section, const std::string& key) const;
 
     // A missing section is appended at the end of the file; a missing key at the
     // end of its section (after its last non-blank line); an existing key has its

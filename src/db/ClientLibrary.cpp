@@ -66,6 +66,15 @@ std::shared_ptr<ClientLibrary> ClientLibrary::Load(const std::vector<std::string
     throw Error("Não foi possível carregar a biblioteca cliente do " + what + "." + reasons);
 }
 
+void* ClientLibrary::optionalSymbol(const char* name) const
+{
+#ifdef _WIN32
+    return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle_), name));
+#else
+    return dlsym(handle_, name);
+#endif
+}
+
 void* ClientLibrary::symbol(const char* name) const
 {
 #ifdef _WIN32

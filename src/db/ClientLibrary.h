@@ -32,6 +32,14 @@ public:
         fn = reinterpret_cast<Fn>(symbol(name));
     }
 
+    // A function that older versions of the library lack: null when absent.
+    template <class Fn>
+    void resolveOptional(Fn& fn, const char* name) const
+    {
+        fn = reinterpret_cast<Fn>(optionalSymbol(name));
+    }
+    void* optionalSymbol(const char* name) const;
+
     const std::string& file() const { return file_; }
 
 private:

@@ -1,3 +1,4 @@
+#include "db/CallingConvention.h"
 #include "db/firebird/FirebirdAdapter.h"
 
 #include "core/ConnectionFields.h"
@@ -125,6 +126,7 @@ struct FirebirdApi {
     decltype(&isc_dsql_free_statement) dsql_free_statement;
     decltype(&fb_interpret) interpret;
     decltype(&fb_shutdown) shutdown;
+    decltype(&fb_cancel_operation) cancel_operation = nullptr;  // 2.5 and later
 
     explicit FirebirdApi(std::shared_ptr<ClientLibrary> l) : lib(std::move(l))
     {
@@ -143,6 +145,7 @@ struct FirebirdApi {
         lib->resolve(dsql_free_statement, "isc_dsql_free_statement");
         lib->resolve(interpret, "fb_interpret");
         lib->resolve(shutdown, "fb_shutdown");
+        lib->resolveOptional(cancel_operation, "fb_cancel_operation");
     }
 
     // Every line of the status vector, so the user sees e.g. which table is unknown.
@@ -165,6 +168,24 @@ struct FirebirdApi {
             throw Error(message(status));
     }
 };
+
+// fbclient exports __stdcall functions on 32-bit Windows (ISC_EXPORT in ibase.h).
+static_assert(AllStdcall<
+    decltype(FirebirdApi::attach_database),
+    decltype(FirebirdApi::detach_database),
+    decltype(FirebirdApi::start_multiple),
+    decltype(FirebirdApi::commit_transaction),
+    decltype(FirebirdApi::rollback_transaction),
+    decltype(FirebirdApi::dsql_execute_immediate),
+    decltype(FirebirdApi::dsql_allocate_statement),
+    decltype(FirebirdApi::dsql_prepare),
+    decltype(FirebirdApi::dsql_describe),
+    decltype(FirebirdApi::dsql_describe_bind),
+    decltype(FirebirdApi::dsql_execute),
+    decltype(FirebirdApi::dsql_fetch),
+    decltype(FirebirdApi::dsql_free_statement),
+    decltype(FirebirdApi::interpret)>,
+              "the fbclient function table must use the library's calling convention");
 
 // Loaded on the first open and kept for the rest of the process (never freed, as
 // the library is never unloaded); a failed load is tried again by the next open.
@@ -265,6 +286,49 @@ private:
     std::vector<std::max_align_t> storage_;
 };
 
+// fb_cancel_operation is the client's own way to stop, from another thread, the
+// request running on an attachment.
+class FirebirdCanceller final : public Canceller {
+public:
+    FirebirdCanceller(const FirebirdApi& api, isc_db_handle db) : api_(api), db_(db) {}
+    void cancel() noexcept override
+    {
+        std::lock_guard lock(mutex_);
+        send(fb_cancel_raise);
+    }
+    void abort() noexcept override
+    {
+        // Must not wait: while a cancel is still being sent, the next try comes later.
+        std::unique_lock lock(mutex_, std::try_to_lock);
+        if (lock)
+            send(fb_cancel_abort);
+    }
+    std::string unavailable() const override
+    {
+        return api_.cancel_operation ? std::string()
+                                     : "A biblioteca " + api_.lib->file() +
+                                           " não tem a função fb_cancel_operation e não permite cancelar o comando.";
+    }
+    // Before the attachment is detached: its handle means nothing after.
+    void forget() noexcept
+    {
+        std::lock_guard lock(mutex_);
+        db_ = 0;
+    }
+
+private:
+    void send(ISC_USHORT option) noexcept
+    {
+        if (!db_ || !api_.cancel_operation)
+            return;
+        ISC_STATUS_ARRAY status{};
+        api_.cancel_operation(status, &db_, option);
+    }
+    const FirebirdApi& api_;
+    std::mutex mutex_;
+    isc_db_handle db_;
+};
+
 class FirebirdAdapter final : public DbAdapter {
 public:
     ~FirebirdAdapter() override { close(); }
@@ -296,10 +360,16 @@ public:
             throw Error(message);
         }
         db_ = db;
+        canceller_ = std::make_shared<FirebirdCanceller>(api, db);
     }
+
+    std::shared_ptr<Canceller> canceller() const override { return canceller_; }
 
     void close() noexcept override
     {
+        if (canceller_)
+            canceller_->forget();
+        canceller_.reset();
         if (!db_)
             return;
         transaction_.reset();  // detaching with an open transaction is refused
@@ -461,6 +531,7 @@ private:
     const FirebirdApi* api_ = nullptr;
     isc_db_handle db_ = 0;
     std::unique_ptr<Transaction> transaction_;
+    std::shared_ptr<FirebirdCanceller> canceller_;
 };
 
 } // namespace

@@ -37,6 +37,7 @@ std::shared_ptr<const Api> Api::Load()
     lib.resolve(api->Fetch, "SQLFetch");
     lib.resolve(api->GetData, "SQLGetData");
     lib.resolve(api->GetDiagRecW, "SQLGetDiagRecW");
+    lib.resolve(api->Cancel, "SQLCancel");
     loaded = std::move(api);
     return loaded;
 }

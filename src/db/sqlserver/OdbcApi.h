@@ -8,6 +8,7 @@
 #include <sqlext.h>
 #include <sqlucode.h>
 
+#include "db/CallingConvention.h"
 #include "db/ClientLibrary.h"
 
 #include <limits>
@@ -39,10 +40,31 @@ struct Api {
     decltype(&::SQLFetch) Fetch = nullptr;
     decltype(&::SQLGetData) GetData = nullptr;
     decltype(&::SQLGetDiagRecW) GetDiagRecW = nullptr;
+    decltype(&::SQLCancel) Cancel = nullptr;
 
     // The driver manager of this platform, loaded once for the process.
     static std::shared_ptr<const Api> Load();
 };
+
+// The driver manager exports __stdcall functions on 32-bit Windows (SQL_API).
+static_assert(AllStdcall<
+    decltype(Api::AllocHandle),
+    decltype(Api::FreeHandle),
+    decltype(Api::SetEnvAttr),
+    decltype(Api::DriversW),
+    decltype(Api::SetConnectAttrW),
+    decltype(Api::DriverConnectW),
+    decltype(Api::Disconnect),
+    decltype(Api::EndTran),
+    decltype(Api::ExecDirectW),
+    decltype(Api::MoreResults),
+    decltype(Api::BindParameter),
+    decltype(Api::NumResultCols),
+    decltype(Api::DescribeColW),
+    decltype(Api::Fetch),
+    decltype(Api::GetData),
+    decltype(Api::GetDiagRecW)>,
+              "the ODBC function table must use the library's calling convention");
 
 // One ODBC handle, freed with its library's SQLFreeHandle.
 class Handle {
