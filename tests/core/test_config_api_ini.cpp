@@ -427,6 +427,13 @@ private slots:
             << "Invalid text in [A] x";
         QTest::newRow("malformed UTF-8 in a key refused, not shown")
             << kNoFile << QStringList{"A/k\\xED\\xA0\\x80=1"} << QByteArray() << "Invalid text in [A] ?";
+        // Keys the file cannot carry: read back as another key, a comment, or with the value "]" a section.
+        QTest::newRow("key holding = refused")
+            << QByteArray("[A]\r\nx=1\r\n") << QStringList{"A/a\\x3Db=1"} << QByteArray() << "Key not allowed in [A]: a=b";
+        QTest::newRow("key starting with ; refused")
+            << kNoFile << QStringList{"A/ ;c=1"} << QByteArray() << "Key not allowed in [A]:  ;c";
+        QTest::newRow("key starting with [ refused")
+            << kNoFile << QStringList{"A/[s=]"} << QByteArray() << "Key not allowed in [A]: [s";
         QTest::newRow("CR in a value refused")
             << QByteArray("[A]\r\nx=1\r\n") << QStringList{"A/x=1\r[B]"} << QByteArray() << "Line break not allowed in [A] x";
         QTest::newRow("LF in a key refused")
@@ -449,6 +456,9 @@ private slots:
         QTest::newRow("UTF-16LE file stays UTF-16LE")
             << Utf16Le(QStringLiteral("[LOG]\r\nnota=日本\r\n")) << QStringList{"A/k=x"}
             << Utf16Le(QStringLiteral("[LOG]\r\nnota=日本\r\n[A]\r\nk=x\r\n")) << "";
+        QTest::newRow("odd last byte of a UTF-16 file kept")
+            << Utf16Le(QStringLiteral("[A]\r\nk=1\r\n")) + '\x07' << QStringList{"A/k=2"}
+            << Utf16Le(QStringLiteral("[A]\r\nk=2\r\n")) + '\x07' << "";
         QTest::newRow("UTF-16BE file stays UTF-16BE")
             << Utf16Be(QStringLiteral("[A]\r\nk=1\r\n")) << QStringList{"a/K=ç"}
             << Utf16Be(QStringLiteral("[A]\r\nk=ç\r\n")) << "";

@@ -10,6 +10,7 @@
 #include <cctype>
 #include <chrono>
 #include <climits>
+#include <cstdlib>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -26,6 +27,7 @@ constexpr std::uint32_t kConnectTimeoutSeconds = 10;
 // database) ends in an error instead of blocking the wizard for good.
 constexpr std::uint32_t kLockTimeoutSeconds = 30;
 constexpr const char* kDefaultPort = "3050";
+constexpr unsigned int kShutdownMilliseconds = 5000;
 
 bool IsAsciiAlnum(char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; }
 
@@ -123,6 +125,7 @@ struct FirebirdApi {
     decltype(&isc_dsql_fetch) dsql_fetch;
     decltype(&isc_dsql_free_statement) dsql_free_statement;
     decltype(&fb_interpret) interpret;
+    decltype(&fb_shutdown) shutdown;
     decltype(&fb_cancel_operation) cancel_operation = nullptr;  // 2.5 and later
 
     explicit FirebirdApi(std::shared_ptr<ClientLibrary> l) : lib(std::move(l))
@@ -141,6 +144,7 @@ struct FirebirdApi {
         lib->resolve(dsql_fetch, "isc_dsql_fetch");
         lib->resolve(dsql_free_statement, "isc_dsql_free_statement");
         lib->resolve(interpret, "fb_interpret");
+        lib->resolve(shutdown, "fb_shutdown");
         lib->resolveOptional(cancel_operation, "fb_cancel_operation");
     }
 
@@ -184,14 +188,21 @@ static_assert(AllStdcall<
     decltype(FirebirdApi::cancel_operation)>,
               "the fbclient function table must use the library's calling convention");
 
-// Loaded on the first open and kept for the rest of the process.
+// Loaded on the first open and kept for the rest of the process (never freed, as
+// the library is never unloaded); a failed load is tried again by the next open.
 const FirebirdApi& Api()
 {
     static std::mutex mutex;
-    static std::unique_ptr<FirebirdApi> api;
+    static const FirebirdApi* api = nullptr;
     std::lock_guard lock(mutex);
-    if (!api)
-        api = std::make_unique<FirebirdApi>(ClientLibrary::Load(FirebirdLibraryFiles(), "Firebird"));
+    if (!api) {
+        api = new FirebirdApi(ClientLibrary::Load(FirebirdLibraryFiles(), "Firebird"));
+        // At exit: stop the client's own threads and close what is still attached,
+        // so the process ends with the library quiet. Registered after the library's
+        // exit handlers, so it runs before them; bounded, so a server that stopped
+        // answering cannot hold the exit.
+        std::atexit([] { api->shutdown(kShutdownMilliseconds, fb_shutrsn_app_stopped); });
+    }
     return *api;
 }
 

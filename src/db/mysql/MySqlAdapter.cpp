@@ -8,6 +8,7 @@
 #include <mysql.h>
 
 #include <cctype>
+#include <cstdlib>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -91,12 +92,6 @@ struct MySqlApi {
         if (server_init(0, nullptr, nullptr) != 0)
             throw Error("Não foi possível inicializar a biblioteca cliente do MySQL (" + lib->file() + ").");
     }
-    MySqlApi(const MySqlApi&) = delete;
-    MySqlApi& operator=(const MySqlApi&) = delete;
-
-    // At exit (the table is a static): frees what mysql_server_init set up. The
-    // library itself stays loaded, so this runs before its own exit handlers.
-    ~MySqlApi() { server_end(); }
 };
 
 // libmysql/libmariadb export __stdcall functions on 32-bit Windows (STDCALL in mysql.h).
@@ -131,15 +126,20 @@ static_assert(AllStdcall<
     decltype(MySqlApi::get_socket)>,
               "the MySQL function table must use the library's calling convention");
 
-// Loaded on the first open and kept for the rest of the process; a failed load
-// is tried again on the next open. The library is ended once, at exit.
+// Loaded on the first open and kept for the rest of the process (never freed, as
+// the library is never unloaded); a failed load is tried again by the next open.
 const MySqlApi& Api()
 {
     static std::mutex mutex;
-    static std::unique_ptr<MySqlApi> api;
+    static const MySqlApi* api = nullptr;
     std::lock_guard lock(mutex);
-    if (!api)
-        api = std::make_unique<MySqlApi>(ClientLibrary::Load(MySqlLibraryFiles(), "MySQL"));
+    if (!api) {
+        api = new MySqlApi(ClientLibrary::Load(MySqlLibraryFiles(), "MySQL"));
+        // At exit, once: free what mysql_server_init set up. Registered after the
+        // library's own exit handlers (libmysqlclient has C++ statics), so it runs
+        // before them.
+        std::atexit([] { api->server_end(); });
+    }
     return *api;
 }
 
