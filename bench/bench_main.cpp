@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QMap>
 #include <QSysInfo>
 #include <QTemporaryDir>
@@ -266,7 +267,85 @@ std::optional<double> NativeRun(const Kind& k, const QString& scriptFile, const 
     return r.elapsedNs / 1e6;
 }
 
+// On a fresh database, as a whole process: setupbriveldb-cli instalar, or (with `loop`)
+// brivel_bench_loop, whose in-process loop time goes to `loopMs`.
+std::optional<double> CommandRun(const Kind& k, const QString& program, const QString& scratch, QString& error,
+                                 double* loopMs = nullptr)
+{
+    const bool loop = loopMs != nullptr;
+    QStringList args{program};
+    if (!loop)
+        args << QStringLiteral("instalar") << QStringLiteral("--silencioso") << QStringLiteral("--tipo")
+             << QString::fromLatin1(k.arg);
+    else
+        args << QString::number(int(k.kind));
+    QMap<QString, QString> env;
+    if (loop)
+        env.insert(QStringLiteral("BRIVEL_BENCH_LIBPQ"),
+                   QFileInfo(program).absolutePath() + QStringLiteral("/../src/libpq.so.5"));
+    auto server = [&](const QString& host, const QString& port, const QString& db, const QString& user,
+                      const QString& password) {
+        if (loop)
+            args << host << port << db << user;
+        else
+            args << QStringLiteral("--servidor") << host << QStringLiteral("--porta") << port
+                 << QStringLiteral("--banco") << db << QStringLiteral("--usuario") << user;
+        env.insert(QStringLiteral("BRIVEL_SENHA"), password);
+    };
+    switch (k.kind) {
+    case tbSQLite: {
+        const QString file = scratch + QStringLiteral("/command.db");
+        QFile::remove(file);
+        if (loop)
+            args << QString() << QString() << file << QString();
+        else
+            args << QStringLiteral("--banco") << file;
+        break;
+    }
+    case tbPostgreSQL: {
+        PgServer pg;
+        QString db;
+        if (auto r = ReadPgServer(pg); !r || !(r = CreatePgDatabase(pg, db))) {
+            error = r.message;
+            return std::nullopt;
+        }
+        server(pg.host, pg.port, db, pg.user, pg.password);
+        break;
+    }
+    case tbMySQL: {
+        MariaDbServer maria;
+        QString db;
+        if (auto r = ReadMariaDbServer(maria); !r || !(r = CreateMariaDbDatabase(maria, db))) {
+            error = r.message;
+            return std::nullopt;
+        }
+        server(maria.host, maria.port, db, maria.user, maria.password);
+        break;
+    }
+    case tbFirebird: {
+        FbServer fb;
+        QString path;
+        if (auto r = ReadFbServer(fb); !r || !(r = CreateFbDatabase(fb, path, QStringLiteral("NONE")))) {
+            error = r.message;
+            return std::nullopt;
+        }
+        server(fb.host, fb.port, path, fb.user, fb.password);
+        break;
+    }
+    default: error = QStringLiteral("kind not measured"); return std::nullopt;
+    }
+    const Run r = Spawn(args, env, {}, scratch);
+    if (r.exitCode != 0) {
+        error = QFileInfo(program).fileName() + QStringLiteral(" ") + Describe(r);
+        return std::nullopt;
+    }
+    if (loop)
+        *loopMs = r.number(QStringLiteral("loop_ms"));
+    return r.elapsedNs / 1e6;
+}
+
 struct KindFigures {
+    QList<double> command, loopProcess, loop;
     QList<double> install, installGross, box, native, connect, connectReturn, load;
     QStringList libraries;  // what was dlopened for the kind, failed attempts marked
     QStringList errors;
@@ -308,6 +387,17 @@ void MeasureKind(const Kind& k, const QString& dir, const QString& scriptFile, c
         fig.native << *ms;
     else
         fig.errors << error;
+    if (const auto ms = CommandRun(k, dir + QStringLiteral("/../src/setupbriveldb-cli"), scratch, error))
+        fig.command << *ms;
+    else
+        fig.errors << error;
+    double loopMs = 0;
+    if (const auto ms = CommandRun(k, dir + QStringLiteral("/brivel_bench_loop"), scratch, error, &loopMs)) {
+        fig.loopProcess << *ms;
+        fig.loop << loopMs;
+    } else {
+        fig.errors << error;
+    }
 }
 
 void PrintStartup(const Startup& wizard, const Startup& bare, int runs)
@@ -343,6 +433,36 @@ void PrintInstallation(const QStringList& kinds, const QMap<QString, KindFigures
                     qPrintable(Ms(Median(f.install))), qPrintable(Range(f.install)), k->client,
                     qPrintable(Ms(Median(f.native))), qPrintable(Range(f.native)),
                     qPrintable(Ratio(Median(f.install), Median(f.native))), qPrintable(Ms(Median(f.box))));
+    }
+    std::printf("\nsetupbriveldb-cli instalar as a whole process (start, connection, installation, exit) on a fresh "
+                "database, against the kind's own client running the same script (median of %d, min–max):\n\n"
+                "| kind | setupbriveldb-cli, ms | client | client, ms | ratio | target |\n|---|---|---|---|---|---|\n",
+                runs);
+    for (const QString& name : kinds) {
+        const KindFigures& f = figures[name];
+        const Kind* k = FindKind(name);
+        std::printf("| %s | %s (%s) | %s | %s (%s) | %s | ≤ 1.0 |\n", DisplayName(k->kind),
+                    qPrintable(Ms(Median(f.command))), qPrintable(Range(f.command)), k->client,
+                    qPrintable(Ms(Median(f.native))), qPrintable(Range(f.native)),
+                    qPrintable(Ratio(Median(f.command), Median(f.native))));
+    }
+}
+
+void PrintLimit(const QStringList& kinds, const QMap<QString, KindFigures>& figures, int runs)
+{
+    std::printf("\nThe limit: the same statements through the same client library in a bare loop (one transaction, "
+                "Firebird's commits, no log, no window, no existence check), median of %d. The wizard's time (click "
+                "to \"Conexão encerrada.\") against the loop's transaction; the command's whole process against the "
+                "loop's whole process (start, connection, loop, exit):\n\n"
+                "| kind | loop, ms | wizard, ms | ratio | loop process, ms | setupbriveldb-cli, ms | ratio | goal |\n"
+                "|---|---|---|---|---|---|---|---|\n",
+                runs);
+    for (const QString& name : kinds) {
+        const KindFigures& f = figures[name];
+        std::printf("| %s | %s | %s | %s | %s | %s | %s | ≤ 1.2 |\n", DisplayName(FindKind(name)->kind),
+                    qPrintable(Ms(Median(f.loop))), qPrintable(Ms(Median(f.install))),
+                    qPrintable(Ratio(Median(f.install), Median(f.loop))), qPrintable(Ms(Median(f.loopProcess))),
+                    qPrintable(Ms(Median(f.command))), qPrintable(Ratio(Median(f.command), Median(f.loopProcess))));
     }
 }
 
@@ -425,6 +545,28 @@ int main(int argc, char** argv)
                 return 1;
         }
         PrintStartup(wizard, bare, startupRuns);
+
+        // The command's start-up: printing a script, against sqlite3 printing its version.
+        const QString cli = dir + QStringLiteral("/../src/setupbriveldb-cli");
+        QList<double> script, version;
+        for (int i = 0; i < startupRuns; ++i) {
+            const Run a = Spawn({cli, QStringLiteral("script"), QStringLiteral("--tipo"), QStringLiteral("sqlite")}, {},
+                                {}, scratch.path());
+            const Run b = Spawn({QStringLiteral("sqlite3"), QStringLiteral("-version")}, {}, {}, scratch.path());
+            if (a.exitCode != 0 || b.exitCode != 0) {
+                std::fprintf(stderr, "start-up of the command: %s / %s\n", qPrintable(Describe(a)),
+                             qPrintable(Describe(b)));
+                return 1;
+            }
+            script << a.elapsedNs / 1e6;
+            version << b.elapsedNs / 1e6;
+        }
+        std::printf("\nCommand start-up, exec to exit (median of %d runs, min–max):\n\n"
+                    "| setupbriveldb-cli script --tipo sqlite, ms | sqlite3 -version, ms | ratio |\n|---|---|---|\n"
+                    "| %s (%s) | %s (%s) | %s |\n",
+                    startupRuns, qPrintable(Ms(Median(script))), qPrintable(Range(script)),
+                    qPrintable(Ms(Median(version))), qPrintable(Range(version)),
+                    qPrintable(Ratio(Median(script), Median(version))));
         std::fflush(stdout);
     }
     if (installRuns == 0 || kinds.isEmpty()) {
@@ -449,6 +591,7 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "%s: %s\n", qPrintable(name), qPrintable(e));
     }
     PrintInstallation(kinds, figures, installRuns);
+    PrintLimit(kinds, figures, installRuns);
     PrintConnectionTest(kinds, figures, installRuns);
     std::printf("\nLoad average at the end: %s\n", qPrintable(LoadAverage()));
 

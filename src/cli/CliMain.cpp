@@ -82,6 +82,16 @@ std::string UsageMessage(const CLI::ParseError& e)
     return "Uso incorreto: " + what;
 }
 
+bool FieldsValid(const ConnectionFields& f)
+{
+    try {
+        ValidarCamposConexao(f);
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -163,7 +173,8 @@ int main(int argc, char** argv)
     if (r.passwordSource == PasswordSource::Option)
         report.warning("Aviso: a senha passada com --senha pode ser lida por outros usuários desta máquina; "
                        "prefira --senha-arquivo ou a variável BRIVEL_SENHA.");
-    if (o.command != "script" && r.passwordSource == PasswordSource::None && f.kindIndex >= 0 &&
+    // Asked only when everything else is valid: bad input fails at once, without a question.
+    if (o.command != "script" && r.passwordSource == PasswordSource::None && FieldsValid(f) &&
         f.kind() != tbSQLite && StandardInputIsTerminal())
         f.senha = PromptWithoutEcho("Senha: ");
 

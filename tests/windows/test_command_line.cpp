@@ -4,6 +4,7 @@
 
 #include "core/SchemaScript.h"
 
+#include <string>
 #include <windows.h>
 
 using namespace brivel;
@@ -15,14 +16,22 @@ struct Run {
     std::string out, err;
 };
 
-// Standard output and error go to files: nothing can block on a full pipe.
+// Standard output and error go to files: nothing can block on a full pipe. Each run
+// has files of its own: Wine may close an ended child's copies of the handles a
+// little after the process counts as ended.
 Run RunCli(const std::wstring& arguments, const wintest::TempFolder& dir)
 {
+    static int runs = 0;
+    ++runs;
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    const std::string outPath = dir.file("out.txt"), errPath = dir.file("err.txt");
+    const std::string outPath = dir.file("out" + std::to_string(runs) + ".txt"),
+                      errPath = dir.file("err" + std::to_string(runs) + ".txt");
     auto create = [&](const std::string& path) {
-        return CreateFileW(wintest::W(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
+        HANDLE h = CreateFileW(wintest::W(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                               CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (h == INVALID_HANDLE_VALUE)
+            throw wintest::Failure("cannot create " + path);
+        return h;
     };
     HANDLE out = create(outPath), err = create(errPath);
     STARTUPINFOW si{};
@@ -47,7 +56,11 @@ Run RunCli(const std::wstring& arguments, const wintest::TempFolder& dir)
     return r;
 }
 
-bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+// The text itself when the part is missing, so a failure shows what was printed.
+std::string Has(const std::string& text, const std::string& part)
+{
+    return text.find(part) != std::string::npos ? "found: " + part : text;
+}
 
 } // namespace
 
@@ -69,15 +82,15 @@ TEST_CASE("setupbriveldb-cli: instalar on SQLite in a non-ASCII folder, again, t
     const std::wstring db = L"--tipo sqlite --banco \"" + wintest::W(dir.file("brivel ção.db")) + L"\"";
     Run r = RunCli(L"instalar " + db, dir);
     CHECK_EQ(r.code, DWORD(0));
-    CHECK(Has(r.err, "Estrutura criada com sucesso."));
-    CHECK(Has(r.err, "Conexão encerrada."));
+    CHECK_EQ(Has(r.err, "Estrutura criada com sucesso."), "found: " + std::string("Estrutura criada com sucesso."));
+    CHECK_EQ(Has(r.err, "Conexão encerrada."), "found: " + std::string("Conexão encerrada."));
     r = RunCli(L"instalar --json " + db, dir);
     CHECK_EQ(r.code, DWORD(0));
-    CHECK(Has(r.out, "\"resultado\": \"ja_instalada\""));
+    CHECK_EQ(Has(r.out, "\"resultado\": \"ja_instalada\""), "found: " + std::string("\"resultado\": \"ja_instalada\""));
     r = RunCli(L"verificar " + db, dir);
     CHECK_EQ(r.code, DWORD(0));
-    CHECK(Has(r.err, "Estrutura do Brivel: instalada."));
+    CHECK_EQ(Has(r.err, "Estrutura do Brivel: instalada."), "found: " + std::string("Estrutura do Brivel: instalada."));
     r = RunCli(L"instalar --tipo sqlite", dir);
     CHECK_EQ(r.code, DWORD(2));
-    CHECK(Has(r.err, "Informe o banco/base/arquivo/service name."));
+    CHECK_EQ(Has(r.err, "Informe o banco/base/arquivo/service name."), "found: " + std::string("Informe o banco/base/arquivo/service name."));
 }
