@@ -1,19 +1,22 @@
 #!/usr/bin/env bash
 # Installs what the Windows core build and its tests under Wine need on Debian 12:
 # the MinGW-w64 compilers, Wine, the host tools that turn SQLite's source into the
-# amalgamation (tclsh, make, gcc), and Debian's source index, from which
-# scripts/test-windows.sh takes SQLite's source.
+# amalgamation (tclsh, make, gcc), the client headers and ODBC pieces of the
+# adapters' tests, and Debian's source index, from which scripts/test-windows.sh
+# takes the sources of SQLite, libpq and MariaDB Connector/C.
 # 32-bit Wine only where the kernel runs 32-bit programs (scripts/windows-arch.sh);
 # elsewhere 64-bit Wine and the 64-bit compiler, which test the same sources.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-pkgs=(g++-mingw-w64-i686 binutils-mingw-w64-i686 cmake make gcc binutils tcl dpkg-dev xz-utils)
+pkgs=(g++-mingw-w64-i686 binutils-mingw-w64-i686 cmake make gcc binutils tcl dpkg-dev xz-utils
+      libpq-dev libmariadb-dev firebird-dev   # the vendors' public headers for the adapters
+      libodbc2 odbc-postgresql)                # what Wine's odbc32.dll hands the calls to
 arch=$(command -v as >/dev/null && command -v ld >/dev/null && scripts/windows-arch.sh || echo unknown)
 case $arch in
-  32) pkgs+=(wine wine32:i386) ;;
+  32) pkgs+=(wine wine32:i386 libodbc2:i386 odbc-postgresql:i386) ;;
   64) pkgs+=(wine wine64 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64) ;;
-  *) pkgs+=(wine wine32:i386 wine64 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64) ;;  # no binutils yet
+  *) pkgs+=(wine wine32:i386 wine64 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 libodbc2:i386 odbc-postgresql:i386) ;;  # no binutils yet
 esac
 
 apt_get() { DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=900 "$@"; }
