@@ -77,6 +77,10 @@ build_libmariadb() {
   # Connector/C alone: Debian's patches do not touch it, and the whole server tree is 10 times larger.
   tarball=$(ls "$work"/get/mariadb_*.orig.tar.gz)
   tar -xzf "$tarball" -C "$work" --wildcards '*/libmariadb/*'
+  # 32-bit GCC refuses __stdcall on this variadic definition, whose declaration has
+  # none; MSVC makes both the C convention, and so does this.
+  sed -i '/^struct st_mysql_client_plugin \* STDCALL$/{N;s/ STDCALL\nmysql_load_plugin(/\nmysql_load_plugin(/}' \
+    "$work"/mariadb-*/libmariadb/libmariadb/ma_client_plugin.c.in
   if ! (cmake -S "$work"/mariadb-*/libmariadb -B "$work/build" \
           -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-$triplet.cmake" -DCMAKE_BUILD_TYPE=Release \
           -DWITH_SSL=OFF -DWITH_UNIT_TESTS=OFF -DWITH_CURL=OFF -DWITH_EXTERNAL_ZLIB=OFF &&
