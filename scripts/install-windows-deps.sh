@@ -1,15 +1,22 @@
 #!/usr/bin/env bash
-# Installs what the Windows core build and its tests under Wine need on Debian 12:
-# the MinGW-w64 compilers, Wine, the host tools that turn SQLite's source into the
-# amalgamation (tclsh, make, gcc), the client headers and ODBC pieces of the
-# adapters' tests, and Debian's source index, from which scripts/test-windows.sh
-# takes the sources of SQLite, libpq and MariaDB Connector/C.
+# Installs what the Windows build, its tests under Wine and its packages need on
+# Debian 12: the MinGW-w64 compilers, Wine, the host tools that turn SQLite's source
+# into the amalgamation (tclsh, make, gcc), Debian's source index (from which
+# SQLite's and Qt's sources come), Debian's Qt as the host tools of the Qt built
+# for Windows (scripts/build-qt-windows.sh, with Ninja), Qt's translations, fonts
+# for the offscreen platform and Wine's own look, wixl (MSI) and zip, and the
+# client headers and ODBC pieces of the adapters' tests (libpq and MariaDB
+# Connector/C come from Debian's sources too).
 # 32-bit Wine only where the kernel runs 32-bit programs (scripts/windows-arch.sh);
 # elsewhere 64-bit Wine and the 64-bit compiler, which test the same sources.
+# CLI11 and nlohmann-json are header-only: the command-line program takes them from Debian's packages.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 pkgs=(g++-mingw-w64-i686 binutils-mingw-w64-i686 cmake make gcc binutils tcl dpkg-dev xz-utils
+      ninja-build perl qt6-base-dev qt6-base-dev-tools qt6-translations-l10n
+      fonts-dejavu-core fonts-wine wixl msitools zip unzip xvfb xauth imagemagick
+      libcli11-dev nlohmann-json3-dev
       libpq-dev libmariadb-dev firebird-dev   # the vendors' public headers for the adapters
       libodbc2 odbc-postgresql)                # what Wine's odbc32.dll hands the calls to
 arch=$(command -v as >/dev/null && command -v ld >/dev/null && scripts/windows-arch.sh || echo unknown)

@@ -32,17 +32,7 @@ step "Windows tools ready"
 # SQLite's source from Debian's archive, for the sqlite3.dll beside the tests.
 sqlite_src=$build/sqlite-source
 if [ ! -f "$sqlite_src/tool/mksqlite3c.tcl" ]; then
-  fetch=$(mktemp -d /tmp/brivel-sqlite-XXXXXX)
-  # Debian's patches are applied: this is the SQLite that Debian ships.
-  if ! (cd "$fetch" && apt-get source --download-only -qq sqlite3 && dpkg-source -x ./sqlite3_*.dsc src) \
-       >"$fetch/log" 2>&1; then
-    cat "$fetch/log" >&2
-    exit 1
-  fi
-  mkdir -p "$build"
-  rm -rf "$sqlite_src"
-  mv "$fetch/src" "$sqlite_src"
-  rm -rf "$fetch"
+  scripts/sqlite-source.sh "$sqlite_src"
   step "SQLite source unpacked"
 fi
 
@@ -56,7 +46,8 @@ bin=$build/tests/windows/bin
 step "32-bit Windows build"
 
 # What the 32-bit files need from the system: Windows' own DLLs only.
-for f in "$bin/brivel_windows_tests.exe" "$bin/sqlite3.dll" "$bin/fbclient.dll" "$bin/standins/oci.dll"; do
+for f in "$bin/brivel_windows_tests.exe" "$bin/setupbriveldb-cli.exe" "$bin/sqlite3.dll" "$bin/fbclient.dll" \
+         "$bin/standins/oci.dll"; do
   dump=$(i686-w64-mingw32-objdump -p "$f")
   grep -q 'file format pei-i386' <<<"$dump" || { echo "$f is not a 32-bit Windows file" >&2; exit 1; }
   extra=$(grep 'DLL Name:' <<<"$dump" | awk '{print $3}' |

@@ -27,6 +27,10 @@ struct PgApi {
     decltype(&PQfname) fname;
     decltype(&PQgetvalue) getvalue;
     decltype(&PQgetisnull) getisnull;
+    decltype(&PQgetCancel) getCancel;
+    decltype(&PQcancel) cancel;
+    decltype(&PQfreeCancel) freeCancel;
+    decltype(&PQsocket) socket;
 
     // Throws naming the library file and the first missing function.
     explicit PgApi(const ClientLibrary& lib);

@@ -11,6 +11,7 @@
 #include "db/CallingConvention.h"
 #include "db/ClientLibrary.h"
 
+#include <limits>
 #include <memory>
 #include <string>
 
@@ -39,6 +40,7 @@ struct Api {
     decltype(&::SQLFetch) Fetch = nullptr;
     decltype(&::SQLGetData) GetData = nullptr;
     decltype(&::SQLGetDiagRecW) GetDiagRecW = nullptr;
+    decltype(&::SQLCancel) Cancel = nullptr;
 
     // The driver manager of this platform, loaded once for the process.
     static std::shared_ptr<const Api> Load();
@@ -115,5 +117,17 @@ inline bool Succeeded(SQLRETURN rc) { return rc == SQL_SUCCESS || rc == SQL_SUCC
 
 std::u16string Wide(const std::string& utf8);
 std::string Narrow(const SQLWCHAR* text, size_t length);
+
+[[noreturn]] void TooLong(const char* what, size_t length, unsigned long long max);
+
+// A length in the integer type of the ODBC argument that takes it. A length that
+// does not fit throws: cast, it would wrap to a small or negative one (SQL_NTS
+// among them) and the driver would read a truncated text.
+template <class T> T Length(size_t length, const char* what)
+{
+    if (length > static_cast<unsigned long long>(std::numeric_limits<T>::max()))
+        TooLong(what, length, static_cast<unsigned long long>(std::numeric_limits<T>::max()));
+    return static_cast<T>(length);
+}
 
 } // namespace brivel::db::odbc
