@@ -51,7 +51,7 @@ for f in "$bin/brivel_windows_tests.exe" "$bin/setupbriveldb-cli.exe" "$bin/sqli
   dump=$(i686-w64-mingw32-objdump -p "$f")
   grep -q 'file format pei-i386' <<<"$dump" || { echo "$f is not a 32-bit Windows file" >&2; exit 1; }
   extra=$(grep 'DLL Name:' <<<"$dump" | awk '{print $3}' |
-          grep -viE '^(kernel32|msvcrt|user32|advapi32|version|shell32|ole32)\.dll$' || true)
+          grep -viE '^(kernel32|msvcrt|user32|advapi32|version|shell32|ole32|ws2_32)\.dll$' || true)
   if [ -n "$extra" ]; then
     echo "$f needs DLLs that Windows does not have: $extra" >&2
     exit 1

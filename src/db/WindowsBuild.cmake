@@ -56,3 +56,6 @@ foreach(_file ${_needed})
   file(COPY ${BRIVEL_CLIENT_HEADERS_ROOT}/${_file} DESTINATION ${_dir})
 endforeach()
 set(BRIVEL_CLIENT_HEADERS_DIR ${_headers} CACHE INTERNAL "Client headers of the Windows build")
+
+# The MySQL adapter's cancel shuts the session's socket down through Winsock.
+target_link_libraries(brivel_db PUBLIC ws2_32)

@@ -180,7 +180,8 @@ static_assert(AllStdcall<
     decltype(FirebirdApi::dsql_execute),
     decltype(FirebirdApi::dsql_fetch),
     decltype(FirebirdApi::dsql_free_statement),
-    decltype(FirebirdApi::interpret)>,
+    decltype(FirebirdApi::interpret),
+    decltype(FirebirdApi::cancel_operation)>,
               "the fbclient function table must use the library's calling convention");
 
 // Loaded on the first open and kept for the rest of the process.

@@ -1,3 +1,6 @@
+#ifdef _WIN32
+#include <winsock2.h>  // before anything that may bring windows.h
+#endif
 #include "db/CallingConvention.h"
 #include "db/AdapterFactories.h"
 
@@ -7,7 +10,9 @@
 #include <mysql.h>
 
 #include <cctype>
+#ifndef _WIN32
 #include <sys/socket.h>
+#endif
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -102,6 +107,7 @@ struct MySqlApi {
 // libmysql/libmariadb export __stdcall functions on 32-bit Windows (STDCALL in mysql.h).
 static_assert(AllStdcall<
     decltype(MySqlApi::server_init),
+    decltype(MySqlApi::server_end),
     decltype(MySqlApi::init),
     decltype(MySqlApi::options),
     decltype(MySqlApi::real_connect),
@@ -125,7 +131,10 @@ static_assert(AllStdcall<
     decltype(MySqlApi::stmt_fetch),
     decltype(MySqlApi::stmt_free_result),
     decltype(MySqlApi::stmt_close),
-    decltype(MySqlApi::stmt_error)>,
+    decltype(MySqlApi::stmt_error),
+    decltype(MySqlApi::thread_id),
+    decltype(MySqlApi::thread_end),
+    decltype(MySqlApi::get_socket)>,
               "the MySQL function table must use the library's calling convention");
 
 // Loaded on the first open and kept for the rest of the process; a failed load
@@ -212,8 +221,13 @@ public:
     void abort() noexcept override
     {
         std::lock_guard lock(mutex_);
-        if (socket_ >= 0)
-            ::shutdown(static_cast<int>(socket_), 2);
+        if (socket_ >= 0) {
+#ifdef _WIN32
+            ::shutdown(static_cast<SOCKET>(socket_), SD_BOTH);
+#else
+            ::shutdown(static_cast<int>(socket_), SHUT_RDWR);
+#endif
+        }
     }
     void forget() noexcept
     {

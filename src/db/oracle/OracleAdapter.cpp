@@ -86,7 +86,8 @@ static_assert(AllCdecl<
     decltype(OciFunctions::DefineByPos),
     decltype(OciFunctions::TransCommit),
     decltype(OciFunctions::TransRollback),
-    decltype(OciFunctions::ErrorGet)>,
+    decltype(OciFunctions::ErrorGet),
+    decltype(OciFunctions::Break)>,
               "the OCI function table must use the library's calling convention");
 using Api = std::shared_ptr<const OciFunctions>;
 

@@ -57,7 +57,11 @@ static_assert(AllCdecl<
     decltype(PgApi::nfields),
     decltype(PgApi::fname),
     decltype(PgApi::getvalue),
-    decltype(PgApi::getisnull)>,
+    decltype(PgApi::getisnull),
+    decltype(PgApi::getCancel),
+    decltype(PgApi::cancel),
+    decltype(PgApi::freeCancel),
+    decltype(PgApi::socket)>,
               "the libpq function table must use the library's calling convention");
 
 } // namespace brivel::db

@@ -63,7 +63,8 @@ static_assert(AllStdcall<
     decltype(Api::DescribeColW),
     decltype(Api::Fetch),
     decltype(Api::GetData),
-    decltype(Api::GetDiagRecW)>,
+    decltype(Api::GetDiagRecW),
+    decltype(Api::Cancel)>,
               "the ODBC function table must use the library's calling convention");
 
 // One ODBC handle, freed with its library's SQLFreeHandle.
