@@ -4,7 +4,9 @@
 # into the amalgamation (tclsh, make, gcc), Debian's source index (from which
 # SQLite's and Qt's sources come), Debian's Qt as the host tools of the Qt built
 # for Windows (scripts/build-qt-windows.sh, with Ninja), Qt's translations, fonts
-# for the offscreen platform and Wine's own look, wixl (MSI) and zip.
+# for the offscreen platform and Wine's own look, wixl (MSI) and zip, and the
+# client headers and ODBC pieces of the adapters' tests (libpq and MariaDB
+# Connector/C come from Debian's sources too).
 # 32-bit Wine only where the kernel runs 32-bit programs (scripts/windows-arch.sh);
 # elsewhere 64-bit Wine and the 64-bit compiler, which test the same sources.
 # CLI11 and nlohmann-json are header-only: the command-line program takes them from Debian's packages.
@@ -14,12 +16,14 @@ cd "$(dirname "$0")/.."
 pkgs=(g++-mingw-w64-i686 binutils-mingw-w64-i686 cmake make gcc binutils tcl dpkg-dev xz-utils
       ninja-build perl qt6-base-dev qt6-base-dev-tools qt6-translations-l10n
       fonts-dejavu-core fonts-wine wixl msitools zip unzip xvfb xauth imagemagick
-      libcli11-dev nlohmann-json3-dev)
+      libcli11-dev nlohmann-json3-dev
+      libpq-dev libmariadb-dev firebird-dev   # the vendors' public headers for the adapters
+      libodbc2 odbc-postgresql)                # what Wine's odbc32.dll hands the calls to
 arch=$(command -v as >/dev/null && command -v ld >/dev/null && scripts/windows-arch.sh || echo unknown)
 case $arch in
-  32) pkgs+=(wine wine32:i386) ;;
+  32) pkgs+=(wine wine32:i386 libodbc2:i386 odbc-postgresql:i386) ;;
   64) pkgs+=(wine wine64 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64) ;;
-  *) pkgs+=(wine wine32:i386 wine64 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64) ;;  # no binutils yet
+  *) pkgs+=(wine wine32:i386 wine64 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 libodbc2:i386 odbc-postgresql:i386) ;;  # no binutils yet
 esac
 
 apt_get() { DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=900 "$@"; }

@@ -4,6 +4,12 @@
 # Where the kernel cannot run 32-bit programs (scripts/windows-arch.sh), 32-bit
 # Wine cannot start: the 32-bit build is then only built and inspected, and the
 # same tests run from a 64-bit build (build-win/x86_64) under 64-bit Wine.
+# The adapters' tests reach the host's throwaway servers: with BRIVEL_TEST_PG_HOST
+# and the rest of scripts/test-servers.sh's environment set (scripts/test.sh sets
+# them), those servers; otherwise the script starts its own and stops them.
+# Client DLLs: libpq.dll and libmariadb.dll built from Debian's sources
+# (scripts/build-windows-clients.sh, cached), Wine's odbc32.dll over the host's
+# unixODBC, and stand-ins for oci.dll and fbclient.dll (tests/standins).
 # BRIVEL_SKIP_WINDOWS=1 skips it all (for developers; it says so).
 # Arguments go to the test program: a part of the names of the cases to run.
 set -euo pipefail
@@ -40,11 +46,12 @@ bin=$build/tests/windows/bin
 step "32-bit Windows build"
 
 # What the 32-bit files need from the system: Windows' own DLLs only.
-for f in "$bin/brivel_windows_tests.exe" "$bin/setupbriveldb-cli.exe" "$bin/sqlite3.dll"; do
+for f in "$bin/brivel_windows_tests.exe" "$bin/setupbriveldb-cli.exe" "$bin/sqlite3.dll" "$bin/fbclient.dll" \
+         "$bin/standins/oci.dll"; do
   dump=$(i686-w64-mingw32-objdump -p "$f")
   grep -q 'file format pei-i386' <<<"$dump" || { echo "$f is not a 32-bit Windows file" >&2; exit 1; }
   extra=$(grep 'DLL Name:' <<<"$dump" | awk '{print $3}' |
-          grep -viE '^(kernel32|msvcrt|user32|advapi32|version|shell32|ole32)\.dll$' || true)
+          grep -viE '^(kernel32|msvcrt|user32|advapi32|version|shell32|ole32|ws2_32)\.dll$' || true)
   if [ -n "$extra" ]; then
     echo "$f needs DLLs that Windows does not have: $extra" >&2
     exit 1
@@ -52,12 +59,21 @@ for f in "$bin/brivel_windows_tests.exe" "$bin/setupbriveldb-cli.exe" "$bin/sqli
 done
 grep -q 'sqlite3_open_v2' <<<"$(i686-w64-mingw32-objdump -p "$bin/sqlite3.dll")" ||
   { echo "sqlite3.dll does not export sqlite3_open_v2" >&2; exit 1; }
+# The Firebird stand-in's __stdcall functions go out under their plain names, as
+# from the real fbclient.dll (GetProcAddress finds no "isc_attach_database@24").
+exports=$(i686-w64-mingw32-objdump -p "$bin/fbclient.dll")
+if ! grep -qw 'isc_attach_database' <<<"$exports" || grep -q '@[0-9]' <<<"$exports"; then
+  echo "fbclient.dll does not export its functions under their plain names" >&2
+  exit 1
+fi
 
 if [ "$arch" = 32 ]; then
   wine=(wine)
   export WINEARCH=win32
   exe=$bin/brivel_windows_tests.exe
   what="32-bit build under 32-bit Wine"
+  client_arch=i686
+  odbc_driver=/usr/lib/i386-linux-gnu/odbc/psqlodbcw.so
 else
   echo "This kernel does not run 32-bit programs, so 32-bit Wine cannot start here:"
   echo "the 32-bit build above is built and checked; its tests run from the 64-bit build."
@@ -68,14 +84,39 @@ else
   wine=("$WINELOADER")
   exe=$build/x86_64/tests/windows/bin/brivel_windows_tests.exe
   what="64-bit build under 64-bit Wine"
+  client_arch=x86_64
+  odbc_driver=/usr/lib/x86_64-linux-gnu/odbc/psqlodbcw.so
 fi
 
+# libpq.dll and libmariadb.dll beside the tests, as the program finds them.
+scripts/build-windows-clients.sh "$client_arch" "$(dirname "$exe")"
+step "Client DLLs ($client_arch)"
+
 prefix=$(mktemp -d /tmp/brivel-wine-XXXXXX)
+own_servers=''
 cleanup() {
   WINEPREFIX=$prefix wineserver -k >/dev/null 2>&1 || true
+  [ -z "$own_servers" ] || { scripts/test-servers.sh stop "$own_servers" || true; rm -rf "$own_servers"; }
   rm -rf "$prefix"
 }
 trap cleanup EXIT
+
+if [ -z "${BRIVEL_TEST_PG_HOST:-}" ]; then
+  own_servers=$(mktemp -d /tmp/brivel-servers-XXXXXX)
+  chmod 755 "$own_servers"
+  scripts/test-servers.sh start "$own_servers" >/dev/null
+  set -a
+  # shellcheck disable=SC1091
+  . "$own_servers/servers.env"
+  set +a
+  step "Test servers"
+fi
+# Wine's odbc32.dll hands the calls to the host's unixODBC, which reads its driver
+# list from the Unix environment: the PostgreSQL driver of Wine's architecture
+# under a SQL Server driver's name, as the Linux tests register it.
+mkdir -p "$prefix/odbc"
+printf '[ODBC Driver 17 for SQL Server]\nDriver=%s\n' "$odbc_driver" >"$prefix/odbc/odbcinst.ini"
+export ODBCSYSINI=$prefix/odbc ODBCINSTINI=odbcinst.ini
 export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 # Wine turns Windows file names into Unix ones in the locale's character set: under
 # the POSIX locale (no LANG, as on a fresh machine) the tests' non-ASCII folders

@@ -28,11 +28,6 @@ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRIVEL_BUILD_TESTS=ON
 cmake --build "$build" -j"$(nproc)"
 took "build" "$t"
 
-# The Qt-free core built for Windows and tested under Wine (BRIVEL_SKIP_WINDOWS=1 skips it, saying so).
-t=$SECONDS
-scripts/test-windows.sh
-took "Windows build and tests" "$t"
-
 sanitize=1
 if [ "${BRIVEL_SKIP_SANITIZERS:-0}" = 1 ]; then
   echo "BRIVEL_SKIP_SANITIZERS=1: the sanitizer pass and the fuzz runs are skipped." >&2
@@ -55,6 +50,12 @@ set -a
 # shellcheck disable=SC1091
 . "$servers/servers.env"
 set +a
+
+# The Qt-free core built for Windows and tested under Wine, its adapters against the
+# same servers (BRIVEL_SKIP_WINDOWS=1 skips it, saying so).
+t=$SECONDS
+scripts/test-windows.sh
+took "Windows build and tests" "$t"
 
 t=$SECONDS
 (cd "$build" && ctest --output-on-failure --no-tests=error -j2 "$@")

@@ -9,6 +9,7 @@
 #include "core/SchemaScript.h"
 #include "core/StatementSplitter.h"
 #include "db/Connection.h"
+#include "db/DriverLink.h"
 
 using namespace brivel;
 using brivel::db::Connection;
@@ -115,15 +116,23 @@ TEST_CASE("sqlite: Portuguese text goes in and comes back as the same characters
     c.close();
 }
 
-TEST_CASE("connection: the kinds this Windows build leaves out say so when opened")
+TEST_CASE("connection: a kind whose client DLL is missing says which library it could not load")
 {
-    for (const char* id : {"MySQL", "FB"}) {
+    wintest::TempFolder dir("Api");
+    db::DriverLink pg("PG", "PostgreSQL", {"libpq.dll"});
+    db::DriverLink ora("Ora", "Oracle", {"oci.dll"});
+    pg.VendorLib = dir.file("libpq.dll");
+    ora.VendorLib = dir.file("oci.dll");
+    for (const char* id : {"PG", "Ora"}) {
         wintest::Row row(id);
-        Connection c;
+        Connection c(db::DriverLinks{&pg, &ora});
         c.setDriverID(id);
         c.setParam("Server", "localhost");
+        c.setParam("Database", "x");
         const std::string message = ERROR_MESSAGE(c.open());
-        CHECK(message.find("não está disponível nesta versão do programa") != std::string::npos);
+        CHECK(message.find("Não foi possível carregar a biblioteca cliente do") != std::string::npos);
+        CHECK(message.find(dir.path()) != std::string::npos);
+        CHECK(message.find("não está disponível nesta versão do programa") == std::string::npos);
         CHECK(!c.connected());
     }
 }

@@ -1,3 +1,6 @@
+#ifdef _WIN32
+#include <winsock2.h>  // before anything that may bring windows.h
+#endif
 #include "db/CallingConvention.h"
 #include "db/AdapterFactories.h"
 #include "db/SocketShutdown.h"
@@ -97,6 +100,7 @@ struct MySqlApi {
 // libmysql/libmariadb export __stdcall functions on 32-bit Windows (STDCALL in mysql.h).
 static_assert(AllStdcall<
     decltype(MySqlApi::server_init),
+    decltype(MySqlApi::server_end),
     decltype(MySqlApi::init),
     decltype(MySqlApi::options),
     decltype(MySqlApi::real_connect),

@@ -7,6 +7,7 @@
 //    first, as Oracle's DDL does (ORA-00955, ORA-00942 when they cannot);
 //  - INSERT INTO adds a pending row to an existing table, kept by a commit
 //    (OCITransCommit or OCI_COMMIT_ON_SUCCESS) and dropped by a rollback;
+//  - UPDATE of an existing table succeeds (values are not kept);
 //  - SELECT COUNT(*) [alias] FROM USER_TABLES ... :name counts the tables named
 //    by the bound text (upper-cased); FROM <table> counts its rows;
 //  - a statement holding /*ERRO_RECURSIVO*/ fails with two error records;
@@ -19,7 +20,11 @@
 #include "db/oracle/OciApi.h"
 #pragma GCC visibility pop
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <dlfcn.h>
+#endif
 
 #include <cctype>
 #include <chrono>
@@ -103,6 +108,21 @@ struct Table {
 std::map<std::string, Table> g_tables;
 int g_live = 0;  // handles, statements and descriptors not given back
 
+#ifdef _WIN32
+std::wstring LogPath()
+{
+    HMODULE self = nullptr;
+    wchar_t file[4096];
+    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                            reinterpret_cast<LPCWSTR>(&LogPath), &self) ||
+        !GetModuleFileNameW(self, file, 4096))
+        return L"fakeoci.log";
+    std::wstring path = file;
+    const size_t slash = path.rfind(L'\\');
+    return (slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1)) + L"fakeoci.log";
+}
+FILE* OpenLog() { return _wfopen(LogPath().c_str(), L"a"); }
+#else
 std::string LogPath()
 {
     Dl_info info{};
@@ -112,6 +132,8 @@ std::string LogPath()
     const size_t slash = file.rfind('/');
     return (slash == std::string::npos ? std::string() : file.substr(0, slash + 1)) + "fakeoci.log";
 }
+FILE* OpenLog() { return std::fopen(LogPath().c_str(), "a"); }
+#endif
 
 // The statement waiting for OCIBreak, and the break.
 std::mutex g_breakMutex;
@@ -121,7 +143,7 @@ bool g_break = false;
 
 void Log(const std::string& line)
 {
-    if (FILE* f = std::fopen(LogPath().c_str(), "a")) {
+    if (FILE* f = OpenLog()) {
         std::fprintf(f, "%s\n", line.c_str());
         std::fclose(f);
     }
@@ -535,6 +557,14 @@ sword OCIStmtExecute(OCISvcCtx* svchp, OCIStmt* stmtp, OCIError* errhp, ub4 iter
         if (it == g_tables.end())
             return Fail(errhp, 942, "ORA-00942: table or view does not exist");
         ++it->second.pending;
+        if (commit)
+            CommitPending("AUTOCOMMIT");
+        return OCI_SUCCESS;
+    }
+    if (type == 2) {
+        // UPDATE: the table must exist; values are not kept.
+        if (!g_tables.count(word(1)))
+            return Fail(errhp, 942, "ORA-00942: table or view does not exist");
         if (commit)
             CommitPending("AUTOCOMMIT");
         return OCI_SUCCESS;

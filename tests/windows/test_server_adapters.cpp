@@ -1,0 +1,231 @@
+// PostgreSQL, MariaDB and SQL Server through db::Connection against the host's
+// throwaway servers (scripts/test-servers.sh), with client DLLs built for
+// Windows: libpq.dll and libmariadb.dll from Debian's sources beside this
+// program, and Wine's odbc32.dll, which hands ODBC calls to the host's unixODBC
+// and the PostgreSQL driver registered there as "ODBC Driver 17 for SQL Server".
+#include "Check.h"
+#include "Installation.h"
+#include "WinSupport.h"
+
+#include "core/AppPaths.h"
+#include "core/ConnectionDefinition.h"
+#include "core/ConnectionFields.h"
+#include "core/Error.h"
+#include "core/LocalClients.h"
+#include "db/AdapterFactories.h"
+#include "db/Connection.h"
+#include "db/DriverLink.h"
+
+using namespace brivel;
+using brivel::db::Connection;
+using wintest::ServerEnv;
+
+namespace {
+
+bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+struct Server {
+    TTipoBanco kind;
+    std::string host, port, user, password, adminDatabase;
+};
+
+Server PostgresServer()
+{
+    return {tbPostgreSQL, ServerEnv("BRIVEL_TEST_PG_HOST"), ServerEnv("BRIVEL_TEST_PG_PORT"),
+            ServerEnv("BRIVEL_TEST_PG_USER"), ServerEnv("BRIVEL_TEST_PG_PASSWORD"), ServerEnv("BRIVEL_TEST_PG_DB")};
+}
+
+Server MariaServer()
+{
+    return {tbMySQL, ServerEnv("BRIVEL_TEST_MARIADB_HOST"), ServerEnv("BRIVEL_TEST_MARIADB_PORT"),
+            ServerEnv("BRIVEL_TEST_MARIADB_USER"), ServerEnv("BRIVEL_TEST_MARIADB_PASSWORD"), ""};
+}
+
+// Defines the connection as the connection test does for the server page.
+void Define(Connection& c, TTipoBanco kind, const Server& s, const std::string& database,
+            const std::string& password)
+{
+    ConnectionFields f;
+    f.kindIndex = kind;
+    f.servidor = s.host;
+    f.porta = s.port;
+    f.usuario = s.user;
+    f.senha = password;
+    f.database = database;
+    const ConnectionDefinition def = DefinitionFor(f);
+    c.clearParams();
+    c.setDriverID(def.driverID());
+    for (const auto& [name, value] : def.params())
+        c.setParam(name, value);
+    c.setLoginPrompt(false);
+}
+
+// PostgreSQL's client as the wizard takes it: libpq.dll from the program's folder.
+class PostgresClient {
+public:
+    PostgresClient() : path_("PATH"), link_("PG", "PostgreSQL", db::PostgresLibraryFiles())
+    {
+        link_.VendorLib = PreparePostgreSQLClient(ExecutableFolder()).libraryPath;
+    }
+    db::DriverLinks links() { return {&link_, nullptr}; }
+    db::DriverLink& link() { return link_; }
+
+private:
+    wintest::EnvGuard path_;
+    db::DriverLink link_;
+};
+
+// A database of its own on the server `s`, dropped at the end.
+class ThrowawayDatabase {
+public:
+    ThrowawayDatabase(const Server& s, db::DriverLinks links) : server_(s), links_(links)
+    {
+        name_ = wintest::UniqueName("brivel_win_");
+        run("CREATE DATABASE " + name_);
+    }
+    ~ThrowawayDatabase()
+    {
+        try {
+            run("DROP DATABASE " + name_);
+        } catch (...) {
+        }
+    }
+    const std::string& name() const { return name_; }
+
+private:
+    void run(const std::string& sql)
+    {
+        Connection admin(links_);
+        Define(admin, server_.kind, server_, server_.adminDatabase, server_.password);
+        admin.open();
+        admin.execSQL(sql);
+        admin.close();
+    }
+    Server server_;
+    db::DriverLinks links_;
+    std::string name_;
+};
+
+// The connection test, an installation and a second look that finds it installed.
+void InstallsAndFindsIt(const Server& s, db::DriverLinks links)
+{
+    ThrowawayDatabase database(s, links);
+    Connection c(links);
+    Define(c, s.kind, s, database.name(), s.password);
+    c.open();  // the connection test
+    CHECK(c.connected());
+    c.close();
+
+    c.open();
+    CHECK(!wintest::TableExists(c, s.kind, "API_CONFIG"));
+    CHECK_EQ(wintest::Install(c, s.kind), std::string());
+    CHECK(!c.inTransaction());
+    c.close();
+
+    c.open();
+    CHECK(wintest::TableExists(c, s.kind, "api_config"));
+    CHECK(wintest::TableExists(c, s.kind, "API_ROTA_PARAMETROS"));
+    CHECK_EQ(c.queryInt("SELECT ULTIMO_ID QTD FROM API_SEQUENCIAIS WHERE NOME_TABELA = :TABELA", "TABELA",
+                        "API_CONFIG", "QTD"),
+             1LL);
+    // Portuguese text goes in and comes back as the same characters.
+    c.execSQL("CREATE TABLE T_TEXTO (NOME VARCHAR(60))");
+    c.execSQL("INSERT INTO T_TEXTO VALUES ('Instalação – configuração €')");
+    CHECK_EQ(c.queryInt("SELECT COUNT(*) QTD FROM T_TEXTO WHERE NOME = :TABELA", "TABELA",
+                        "Instalação – configuração €", "QTD"),
+             1LL);
+    c.close();
+}
+
+// A statement failing midway: the server's message comes back and no table of the run is left.
+void FailureMidwayIsUndone(const Server& s, db::DriverLinks links)
+{
+    ThrowawayDatabase database(s, links);
+    Connection c(links);
+    Define(c, s.kind, s, database.name(), s.password);
+    c.open();
+    const std::string message = wintest::Install(c, s.kind, 6, "INSERT INTO NAO_EXISTE_WIN VALUES (1)");
+    CHECK(Contains(message, "nao_existe_win") || Contains(message, "NAO_EXISTE_WIN"));
+    CHECK(!c.inTransaction());
+    for (const char* table : {"API_CONFIG", "API_SEQUENCIAIS", "API_ROTAS"}) {
+        wintest::Row row(table);
+        CHECK(!wintest::TableExists(c, s.kind, table));
+    }
+    // The same connection installs everything afterwards.
+    CHECK_EQ(wintest::Install(c, s.kind), std::string());
+    CHECK(wintest::TableExists(c, s.kind, "API_CONFIG"));
+    c.close();
+}
+
+void WrongPasswordSaysSoWithoutIt(const Server& s, db::DriverLinks links, const std::string& serverWords)
+{
+    Connection c(links);
+    Define(c, s.kind, s, s.adminDatabase, "senha-errada-xyz");
+    const std::string message = ERROR_MESSAGE(c.open());
+    CHECK(Contains(message, serverWords));
+    CHECK(!Contains(message, "senha-errada-xyz"));
+    CHECK(!c.connected());
+}
+
+} // namespace
+
+TEST_CASE("postgresql: libpq.dll from the program's folder: connection test, installation, found installed")
+{
+    PostgresClient client;
+    CHECK_EQ(client.link().VendorLib, ExecutableFolder() + "libpq.dll");
+    InstallsAndFindsIt(PostgresServer(), client.links());
+    CHECK_EQ(client.link().library()->file(), ExecutableFolder() + "libpq.dll");
+}
+
+TEST_CASE("postgresql: a failure midway is rolled back with the server's message; a wrong password is refused")
+{
+    PostgresClient client;
+    FailureMidwayIsUndone(PostgresServer(), client.links());
+    WrongPasswordSaysSoWithoutIt(PostgresServer(), client.links(), "password authentication failed");
+}
+
+TEST_CASE("mariadb: libmariadb.dll under the name the program tries: connection test, installation, found installed")
+{
+    CHECK(Contains(wintest::Show(db::MySqlLibraryFiles()), "libmariadb"));
+    InstallsAndFindsIt(MariaServer(), {});
+}
+
+TEST_CASE("mariadb: a failure midway drops the tables of the run with the server's message; a wrong password is refused")
+{
+    FailureMidwayIsUndone(MariaServer(), {});
+    WrongPasswordSaysSoWithoutIt(MariaServer(), {}, "Access denied");
+}
+
+TEST_CASE("sqlserver: through Wine's odbc32.dll to the host's driver: transactions, the parameter query, wide text")
+{
+    const Server pg = PostgresServer();
+    PostgresClient client;
+    ThrowawayDatabase database(pg, client.links());
+
+    Connection c;
+    Define(c, tbSQLServer, pg, database.name(), pg.password);
+    c.open();
+    CHECK(c.connected());
+    c.execSQL("CREATE TABLE T (NOME VARCHAR(60))");
+    const char* const count = "SELECT COUNT(*) QTD FROM T WHERE NOME = :TABELA";
+
+    c.startTransaction();
+    c.execSQL("INSERT INTO T VALUES ('a')");
+    CHECK_EQ(c.queryInt(count, "TABELA", "a", "QTD"), 1LL);
+    c.rollback();
+    CHECK_EQ(c.queryInt(count, "TABELA", "a", "QTD"), 0LL);
+    c.startTransaction();
+    c.execSQL("INSERT INTO T VALUES ('Instalação – configuração €')");
+    c.commit();
+    // The text crossed as UTF-16 both ways (the W functions) and matches what the server stored.
+    CHECK_EQ(c.queryInt(count, "TABELA", "Instalação – configuração €", "QTD"), 1LL);
+    CHECK_EQ(c.queryInt("SELECT LENGTH(NOME) QTD FROM T WHERE NOME = :TABELA", "TABELA",
+                        "Instalação – configuração €", "QTD"),
+             27LL);
+    CHECK_EQ(c.queryInt(count, "TABELA", "Instalacao – configuracao €", "QTD"), 0LL);
+
+    const std::string message = ERROR_MESSAGE(c.execSQL("INSERT INTO NAO_EXISTE_WIN VALUES (1)"));
+    CHECK(Contains(message, "nao_existe_win"));
+    CHECK(Contains(message, "[42P01]"));  // the driver's SQLSTATE, read through SQLGetDiagRecW
+    c.close();
+}
