@@ -7,12 +7,14 @@
 # for the offscreen platform and Wine's own look, wixl (MSI) and zip.
 # 32-bit Wine only where the kernel runs 32-bit programs (scripts/windows-arch.sh);
 # elsewhere 64-bit Wine and the 64-bit compiler, which test the same sources.
+# CLI11 and nlohmann-json are header-only: the command-line program takes them from Debian's packages.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 pkgs=(g++-mingw-w64-i686 binutils-mingw-w64-i686 cmake make gcc binutils tcl dpkg-dev xz-utils
       ninja-build perl qt6-base-dev qt6-base-dev-tools qt6-translations-l10n
-      fonts-dejavu-core fonts-wine wixl msitools zip unzip xvfb xauth imagemagick)
+      fonts-dejavu-core fonts-wine wixl msitools zip unzip xvfb xauth imagemagick
+      libcli11-dev nlohmann-json3-dev)
 arch=$(command -v as >/dev/null && command -v ld >/dev/null && scripts/windows-arch.sh || echo unknown)
 case $arch in
   32) pkgs+=(wine wine32:i386) ;;

@@ -129,6 +129,16 @@ system_libpq=$(dpkg -L libpq5 | grep '/libpq\.so\.5$' | head -n1)
 [ "$(readlink "$d$folder/libpq.so.5")" = "$system_libpq" ] \
   || fail "$folder/libpq.so.5 -> '$(readlink "$d$folder/libpq.so.5")', expected the system's $system_libpq"
 [ "$(readlink "$d/usr/bin/$pkg")" = "$folder/SetupBrivelDB" ] || fail "/usr/bin/$pkg does not link to the program"
+cli=$d$folder/setupbriveldb-cli
+{ [ -f "$cli" ] && [ -x "$cli" ]; } || fail "no executable $folder/setupbriveldb-cli"
+file -b "$cli" | grep -q ', stripped' || fail "the command-line program is not stripped: $(file -b "$cli")"
+[ "$(readlink "$d/usr/bin/$pkg-cli")" = "$folder/setupbriveldb-cli" ] || fail "/usr/bin/$pkg-cli does not link to the program"
+# No Qt in the command-line program: it must run where only the core's libraries are.
+if ldd "$cli" | grep -qi 'libQt'; then fail "setupbriveldb-cli links Qt"; fi
+# lintian below checks what man says of them.
+for page in "$pkg" "$pkg-cli"; do
+  [ -f "$d/usr/share/man/man1/$page.1.gz" ] || fail "no manual page $page.1.gz"
+done
 stray=$(find "$d" ! -type d -printf '/%P\n' | grep -v -e "^$folder/" -e '^/usr/' || true)
 [ -z "$stray" ] || fail "files outside $folder and /usr: $stray"
 
@@ -165,11 +175,15 @@ echo "no errors"
 echo "== the .tar.gz"
 tar -tzf "$tgz" | sed 's|^\./||' | grep -v '/$' | sort >"$work/tgz.list"
 top=$(head -n1 "$work/tgz.list" | cut -d/ -f1)
-printf '%s\n' "$top/SetupBrivelDB" "$top/SetupBrivelDB.png" "$top/libpq.so.5" | sort >"$work/tgz.expected"
+printf '%s\n' "$top/SetupBrivelDB" "$top/SetupBrivelDB.png" "$top/libpq.so.5" "$top/setupbriveldb-cli" |
+  sort >"$work/tgz.expected"
 diff -u "$work/tgz.expected" "$work/tgz.list" || fail "the .tar.gz holds other than the program's folder"
 mkdir "$work/portable"
 tar -xzf "$tgz" -C "$work/portable"
 open_close "$work/portable/$top/SetupBrivelDB" "$work/portable/$top/SetupBrivelDB" || fail "the unpacked .tar.gz"
+"$work/portable/$top/setupbriveldb-cli" script --tipo sqlite >"$work/script.sql" \
+  || fail "the unpacked .tar.gz's setupbriveldb-cli script"
+grep -q 'CREATE TABLE API_CONFIG' "$work/script.sql" || fail "setupbriveldb-cli script printed no script"
 
 echo "== apt-get install $(basename "$deb")"
 [ "$installed_before" = yes ] && echo "note: $pkg was installed before; it stays installed, from this build"
@@ -180,6 +194,18 @@ we_installed=yes
 
 echo "== the installed command"
 open_close "$folder/SetupBrivelDB" "/usr/bin/$pkg" || fail "/usr/bin/$pkg"
+echo "== the installed command-line program"
+# By default configApi.ini goes beside the wizard, through the /usr/bin link.
+config_before=no
+[ -e "$folder/configApi.ini" ] && config_before=yes
+"/usr/bin/$pkg-cli" --version | grep -qx "setupbriveldb-cli $version" || fail "/usr/bin/$pkg-cli --version"
+"/usr/bin/$pkg-cli" testar --tipo sqlite --banco "$work/cli.db" --silencioso || fail "/usr/bin/$pkg-cli testar"
+grep -qa 'SQLITE' "$folder/configApi.ini" || fail "testar did not write $folder/configApi.ini"
+[ "$config_before" = yes ] || rm -f "$folder/configApi.ini"
+"/usr/bin/$pkg-cli" instalar --tipo sqlite --banco "$work/cli.db" --silencioso || fail "/usr/bin/$pkg-cli instalar"
+rc=0; "/usr/bin/$pkg-cli" verificar --tipo sqlite --banco "$work/cli.db" --silencioso || rc=$?
+[ "$rc" -eq 0 ] || fail "/usr/bin/$pkg-cli verificar ended with $rc after instalar"
+echo "testar, instalar and verificar ran"
 echo "== the installed menu entry"
 exec_line=$(sed -n 's/^Exec=//p' "/usr/share/applications/$pkg.desktop")
 open_close "$folder/SetupBrivelDB" sh -c "exec $exec_line" || fail "the menu entry's Exec=$exec_line"

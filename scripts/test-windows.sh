@@ -40,7 +40,7 @@ bin=$build/tests/windows/bin
 step "32-bit Windows build"
 
 # What the 32-bit files need from the system: Windows' own DLLs only.
-for f in "$bin/brivel_windows_tests.exe" "$bin/sqlite3.dll"; do
+for f in "$bin/brivel_windows_tests.exe" "$bin/setupbriveldb-cli.exe" "$bin/sqlite3.dll"; do
   dump=$(i686-w64-mingw32-objdump -p "$f")
   grep -q 'file format pei-i386' <<<"$dump" || { echo "$f is not a 32-bit Windows file" >&2; exit 1; }
   extra=$(grep 'DLL Name:' <<<"$dump" | awk '{print $3}' |

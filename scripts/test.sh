@@ -1,9 +1,15 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, starts the throwaway test servers and runs every test.
+# Installs what is missing, builds, starts the throwaway test servers and runs every test:
+# first the normal build, then the sanitizer pass (the same tests built with clang,
+# AddressSanitizer + LeakSanitizer + UndefinedBehaviorSanitizer, and a short run of each
+# fuzz target). BRIVEL_SKIP_SANITIZERS=1 skips that pass, saying so.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 build=${BRIVEL_BUILD_DIR:-$root/build}
+asan_build=${BRIVEL_ASAN_BUILD_DIR:-$root/build-asan}
+started=$SECONDS
+took() { echo "== $1: $((SECONDS - $2)) s" >&2; }
 
 # The tools the tests drive pass non-ASCII text only under a UTF-8 locale (isql-fb's
 # line editor drops it, xdotool cannot match the window's title, Wine cannot name the
@@ -13,17 +19,38 @@ if [ "$(locale charmap 2>/dev/null)" != UTF-8 ]; then
   export LC_ALL=C.UTF-8
 fi
 
+t=$SECONDS
 scripts/install-deps.sh test
+took "dependencies" "$t"
+t=$SECONDS
 # Tests ON explicitly: scripts/run.sh leaves BRIVEL_BUILD_TESTS=OFF in the same build folder's cache.
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRIVEL_BUILD_TESTS=ON >/dev/null
 cmake --build "$build" -j"$(nproc)"
+took "build" "$t"
 
 # The Qt-free core built for Windows and tested under Wine (BRIVEL_SKIP_WINDOWS=1 skips it, saying so).
+t=$SECONDS
 scripts/test-windows.sh
+took "Windows build and tests" "$t"
 # The whole wizard for Windows, its packages and its tests under Wine: not yet part of
 # every run (its Qt build has not been run to the end on the project's machines).
 if [ "${BRIVEL_WINDOWS_WIZARD:-0}" = 1 ]; then
+  t=$SECONDS
   scripts/test-windows-wizard.sh
+  took "Windows wizard build, packages and tests" "$t"
+fi
+
+sanitize=1
+if [ "${BRIVEL_SKIP_SANITIZERS:-0}" = 1 ]; then
+  echo "BRIVEL_SKIP_SANITIZERS=1: the sanitizer pass and the fuzz runs are skipped." >&2
+  sanitize=0
+fi
+if [ $sanitize = 1 ]; then
+  t=$SECONDS
+  CC=clang-14 CXX=clang++-14 cmake -S . -B "$asan_build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRIVEL_BUILD_TESTS=ON \
+    -DBRIVEL_SANITIZE=ON -DBRIVEL_BUILD_FUZZ=ON >/dev/null
+  cmake --build "$asan_build" -j"$(nproc)"
+  took "sanitizer build" "$t"
 fi
 
 servers=$(mktemp -d /tmp/brivel-servers-XXXXXX)
@@ -36,5 +63,18 @@ set -a
 . "$servers/servers.env"
 set +a
 
-cd "$build"
-ctest --output-on-failure --no-tests=error -j2 "$@"
+t=$SECONDS
+(cd "$build" && ctest --output-on-failure --no-tests=error -j2 "$@")
+took "tests" "$t"
+
+if [ $sanitize = 1 ]; then
+  # Against the same servers. The package test is left to the normal build: it
+  # checks the packages and their installation, not the program's memory.
+  t=$SECONDS
+  # shellcheck source=scripts/sanitizer-env.sh
+  . scripts/sanitizer-env.sh
+  export BRIVEL_FUZZ_SECONDS=${BRIVEL_FUZZ_SECONDS:-20}
+  (cd "$asan_build" && ctest --output-on-failure --no-tests=ignore -j2 -LE '^package$' "$@")
+  took "sanitizer pass (fuzz targets ${BRIVEL_FUZZ_SECONDS} s each)" "$t"
+fi
+took "all" "$started"

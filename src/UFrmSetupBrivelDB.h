@@ -98,7 +98,6 @@ private:
     void wireEvents();
     void onKindTextEdited(const QString& text);
     brivel::ConnectionFields camposConexao() const;
-    void DesfazerTabelasCriadas();
 
     std::unique_ptr<Ui::TFrmSetupBrivelDB> ui;
     bool FConexaoOk = false;
@@ -109,8 +108,6 @@ private:
     brivel::ui::WaitCursor FDGUIxWaitCursor1;
     brivel::ui::OperationInputBlocker FOperacao;
     QFileDialog* OpenDialog1 = nullptr;  // from the first click on btnArquivo to the window's end
-    // Tables created by the running installation, oldest first.
-    std::vector<std::string> FTabelasCriadas;
 };
 
 extern TFrmSetupBrivelDB* FrmSetupBrivelDB;

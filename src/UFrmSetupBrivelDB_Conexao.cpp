@@ -6,6 +6,7 @@
 #include "core/ConfigApiIni.h"
 #include "core/ConnectionDefinition.h"
 #include "core/ConnectionFields.h"
+#include "core/Error.h"
 #include "core/LocalClients.h"
 #include "ui/MessageBoxes.h"
 #include "ui/TextConv.h"
@@ -167,7 +168,14 @@ void TFrmSetupBrivelDB::btnTestarConexaoClick()
         ValidarCamposConexao();
         ConfigurarConexao();
         FDConnection_.open();
-        SalvarConfigApiINI();
+        try {
+            SalvarConfigApiINI();
+        } catch (const std::exception& e) {
+            // The connection itself worked: say that it was the file that failed.
+            throw Error(Std(QStringLiteral("A conexão com o banco foi realizada, mas o arquivo configApi.ini não "
+                                           "pôde ser gravado.\r\n\r\n")) +
+                        e.what());
+        }
         FConexaoOk = true;
         status(QColor(0, 128, 0), QStringLiteral("Conexão realizada com sucesso. configApi.ini criado."));
         Log(QStringLiteral("Conexão realizada com sucesso."));

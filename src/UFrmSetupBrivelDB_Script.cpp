@@ -2,15 +2,13 @@
 #include "UFrmSetupBrivelDB.h"
 
 #include "core/Error.h"
-#include "core/InstallSteps.h"
 #include "core/SchemaScript.h"
-#include "core/StatementSplitter.h"
+#include "flow/InstallFlow.h"
 #include "ui/MessageBoxes.h"
 #include "ui/TextConv.h"
 #include "ui_UFrmSetupBrivelDB.h"
 
 #include <QClipboard>
-#include <QFile>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QSaveFile>
@@ -55,105 +53,59 @@ QString TFrmSetupBrivelDB::GerarScript() const
 
 void TFrmSetupBrivelDB::btnCriarEstruturaClick() { CriarEstrutura(); }
 
+namespace {
+// The installation flow's steps go to the window's activity log.
+class WindowLog : public InstallLog {
+public:
+    explicit WindowLog(TFrmSetupBrivelDB& w) : w_(w) {}
+    void line(const std::string& msg) override { w_.Log(Q(msg)); }
+
+private:
+    TFrmSetupBrivelDB& w_;
+};
+} // namespace
+
 bool TFrmSetupBrivelDB::TabelaExiste(const QString& ATabela)
 {
-    const std::string sql = ExistenceQuery(TipoBancoSelecionado());
-    return FDConnection_.queryInt(sql, "TABELA", Std(ATabela), "QTD") > 0;
+    WindowLog log(*this);
+    return InstallFlow(FDConnection_, TipoBancoSelecionado(), Std(NomeBancoSelecionado()), log).tableExists(Std(ATabela));
 }
 
 void TFrmSetupBrivelDB::ExecutarScript(const QString& AScript)
 {
-    const TTipoBanco kind = TipoBancoSelecionado();
-    for (const ScriptStatement& st : SplitStatements(Std(AScript))) {
-        if (st.logged)
-            Log(QStringLiteral("Executando comando..."));
-        FDConnection_.execSQL(st.sql);
-        const std::string created = CreatedTableName(st.sql);
-        if (created.empty())
-            continue;
-        FTabelasCriadas.push_back(created);
-        // Firebird: later statements of the same transaction cannot use a table
-        // created in it, so each new table is committed at once (and undone by
-        // DesfazerTabelasCriadas should a later statement fail).
-        if (kind == tbFirebird && FDConnection_.inTransaction()) {
-            FDConnection_.commit();
-            FDConnection_.startTransaction();
-        }
-    }
-}
-
-void TFrmSetupBrivelDB::DesfazerTabelasCriadas()
-{
-    // Kinds whose DDL is transactional are undone by the rollback alone.
-    if (DdlIsTransactional(TipoBancoSelecionado()) || FTabelasCriadas.empty())
-        return;
-    for (auto it = FTabelasCriadas.rbegin(); it != FTabelasCriadas.rend(); ++it) {
-        const QString table = Q(*it);
-        try {
-            FDConnection_.execSQL("DROP TABLE " + *it);
-            Log(QStringLiteral("Tabela ") + table + QStringLiteral(" criada nesta execução foi removida."));
-        } catch (const std::exception& e) {
-            Log(QStringLiteral("Não foi possível remover a tabela ") + table + QStringLiteral(": ") + Q(e.what()));
-        }
-    }
+    WindowLog log(*this);
+    InstallFlow(FDConnection_, TipoBancoSelecionado(), Std(NomeBancoSelecionado()), log).executeScript(Std(AScript));
 }
 
 void TFrmSetupBrivelDB::CriarEstrutura()
 {
     const ui::OperationInputBlocker::Scope operation(FOperacao);
+    WindowLog log(*this);
+    InstallFlow flow(FDConnection_, TipoBancoSelecionado(), Std(NomeBancoSelecionado()), log);
+    // Closed after the box and the page change, and before a failure that escapes reaches the top-level box.
     struct Closing {
-        TFrmSetupBrivelDB* w;
-        ~Closing()
-        {
-            if (w->FDConnection_.connected()) {
-                w->FDConnection_.close();
-                try {
-                    w->Log(QStringLiteral("Conexão encerrada."));
-                } catch (...) {
-                }
-            }
-        }
-    } closing{this};
+        InstallFlow& flow;
+        ~Closing() { flow.close(); }
+    } closing{flow};
 
-    if (!FDConnection_.connected())
-        FDConnection_.open();
-    Log(QStringLiteral("Banco selecionado: ") + NomeBancoSelecionado());
-    Log(QStringLiteral("Verificando estrutura existente..."));
-    if (TabelaExiste(QStringLiteral("API_CONFIG"))) {
-        Log(QStringLiteral("A tabela API_CONFIG já existe."));
-        Log(QStringLiteral("A estrutura aparenta já estar instalada."));
+    const InstallResult result = flow.run();
+    switch (result.outcome) {
+    case InstallOutcome::AlreadyInstalled:
         ui::ShowInformation(this, QStringLiteral("A estrutura do Brivel já aparenta estar instalada neste banco."));
         ui->PageControl1->setCurrentWidget(ui->TabFinal);
         AtualizarBotoes();
-        return;
-    }
-    const QString script = GerarScript();
-    Log(QStringLiteral("Criando estrutura do Brivel..."));
-    FTabelasCriadas.clear();
-    FDConnection_.startTransaction();
-    try {
-        ExecutarScript(script);
-        FDConnection_.commit();
-        FTabelasCriadas.clear();
-        Log(QStringLiteral("Estrutura criada com sucesso."));
+        break;
+    case InstallOutcome::Installed:
         ui::ShowInformation(this, QStringLiteral("Estrutura criada com sucesso."));
         ui->PageControl1->setCurrentWidget(ui->TabFinal);
         AtualizarBotoes();
-    } catch (const std::exception& e) {
-        const QString message = Q(e.what());
-        if (FDConnection_.inTransaction()) {
-            try {
-                FDConnection_.rollback();
-            } catch (const std::exception& r) {
-                Log(QStringLiteral("Não foi possível desfazer a transação: ") + Q(r.what()));
-            }
-        }
-        DesfazerTabelasCriadas();
-        FTabelasCriadas.clear();
-        Log(QStringLiteral("Erro ao criar estrutura: ") + message);
-        ui::ShowError(this, QStringLiteral("Erro ao criar estrutura:\r\n\r\n") + message +
-                                QStringLiteral("\r\n\r\nVocê pode copiar ou salvar o script e executar manualmente "
-                                               "no banco."));
+        break;
+    case InstallOutcome::Incomplete:
+        ui::ShowError(this, Q(IncompleteStructureText(result)));
+        break;
+    case InstallOutcome::Failed:
+        ui::ShowError(this, Q(InstallFailureText(result)));
+        break;
     }
 }
 
@@ -176,14 +128,20 @@ void TFrmSetupBrivelDB::btnSalvarScriptClick()
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return;
     const QString path = dialog.selectedFiles().constFirst();
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        throw Error(Std(QStringLiteral("Não foi possível criar o arquivo ") + QDir::toNativeSeparators(path) +
-                        QStringLiteral(": ") + file.errorString()));
+    // Written beside the target and put in its place only when complete: a
+    // failure (a full disk) leaves an existing file as it was and no new one.
+    QSaveFile file(path);
+    auto fail = [&](const QString& what) {
+        const QString reason = file.errorString();
+        file.cancelWriting();
+        throw Error(Std(what + QDir::toNativeSeparators(path) + QStringLiteral(": ") + reason));
+    };
+    // Unbuffered: a write error then reaches QSaveFile, which would otherwise learn
+    // of a failed flush too late and commit the incomplete file (Qt 6.4).
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        fail(QStringLiteral("Não foi possível criar o arquivo "));
     const QByteArray bytes = QByteArray("\xEF\xBB\xBF") + textoScript().toUtf8();
-    if (file.write(bytes) != bytes.size() || !file.flush())
-        throw Error(Std(QStringLiteral("Não foi possível gravar o arquivo ") + QDir::toNativeSeparators(path) +
-                        QStringLiteral(": ") + file.errorString()));
-    file.close();
+    if (file.write(bytes) != bytes.size() || !file.commit())
+        fail(QStringLiteral("Não foi possível gravar o arquivo "));
     ui::ShowInformation(this, QStringLiteral("Script salvo com sucesso."));
 }

@@ -1,6 +1,8 @@
 #include "core/ConnectionDefinition.h"
 
 #include "core/ConnectionFields.h"
+#include "core/Error.h"
+#include "core/TextCodec.h"
 
 #include <algorithm>
 
@@ -36,12 +38,32 @@ std::string ConnectionDefinition::value(const std::string& name) const
 
 std::string OracleDescriptor(const std::string& host, const std::string& port, const std::string& service)
 {
+    for (const std::string* piece : {&host, &port, &service})
+        if (piece->find_first_of(kOracleDescriptorMetacharacters) != std::string::npos)
+            throw Error(std::string(piece == &host      ? "O servidor"
+                                    : piece == &port    ? "A porta"
+                                                        : "O service name") +
+                        " não pode conter os caracteres ( ) = numa conexão Oracle.");
     return "(DESCRIPTION=(ADDRESS=(PROTOCOL=TCP)(HOST=" + host + ")(PORT=" + port + "))" +
            "(CONNECT_DATA=(SERVICE_NAME=" + service + "))" + ")";
 }
 
-ConnectionDefinition DefinitionFor(const ConnectionFields& f)
+void CheckParameterTexts(const ConnectionDefinition& def)
 {
+    for (const auto& [name, value] : def.params()) {
+        if (value.find('\0') != std::string::npos)
+            throw Error("O parâmetro " + name + " da conexão contém um caractere nulo, que não pode ser usado.");
+        if (!IsValidUtf8(value))
+            throw Error("O parâmetro " + name + " da conexão contém uma sequência de bytes que não é texto UTF-8 "
+                        "válido.");
+    }
+}
+
+ConnectionDefinition DefinitionFor(const ConnectionFields& fields)
+{
+    ConnectionFields f = fields;
+    for (std::string* text : {&f.servidor, &f.database, &f.porta, &f.usuario, &f.senha})
+        *text = Trimmed(*text);
     ConnectionDefinition def;
     const TTipoBanco kind = f.kind();
     def.setDriverID(DriverId(kind));

@@ -30,10 +30,16 @@ private:
 
 struct ConnectionFields;
 
-// The definition of the connection page's kind, from the untrimmed field texts.
+// The definition of the connection page's kind. Each text is the one configApi.ini
+// carries (trimmed), so the API reads back exactly what the test connected with.
 ConnectionDefinition DefinitionFor(const ConnectionFields& fields);
 
 // "(DESCRIPTION=(ADDRESS=(PROTOCOL=TCP)(HOST=h)(PORT=p))(CONNECT_DATA=(SERVICE_NAME=s)))"
+// Throws when a piece holds "(", ")" or "=".
 std::string OracleDescriptor(const std::string& host, const std::string& port, const std::string& service);
+
+// Throws, naming the parameter and never its value, when a value holds a NUL
+// (a C client library would cut it there) or is not well-formed UTF-8.
+void CheckParameterTexts(const ConnectionDefinition& def);
 
 } // namespace brivel

@@ -2,6 +2,7 @@
 
 #include "core/Error.h"
 #include "core/StatementSplitter.h"
+#include "core/TextCodec.h"
 
 #include <charconv>
 #include <cstdint>
@@ -26,7 +27,8 @@ long long PortNumber(const std::string& text)
     return value;
 }
 
-void ValidarCamposConexao(const ConnectionFields& f)
+namespace {
+void CheckPage(const ConnectionFields& f)
 {
     if (f.kindIndex < 0)
         throw Error("Informe o tipo do banco.");
@@ -40,6 +42,39 @@ void ValidarCamposConexao(const ConnectionFields& f)
         throw Error("Informe uma porta válida.");
     if (Trimmed(f.usuario).empty())
         throw Error("Informe o usuário.");
+}
+
+struct NamedField {
+    const char* caption;  // as the page shows it
+    const std::string* text;
+};
+
+std::string FieldName(const NamedField& field) { return std::string("O campo \"") + field.caption + "\" "; }
+
+void CheckText(const NamedField& field)
+{
+    const std::string& t = *field.text;
+    if (t.find('\0') != std::string::npos)
+        throw Error(FieldName(field) + "contém um caractere nulo, que não pode ser usado.");
+    if (t.find_first_of("\r\n") != std::string::npos)
+        throw Error(FieldName(field) + "contém uma quebra de linha, que não pode ser gravada no configApi.ini.");
+    if (!IsValidUtf8(t))
+        throw Error(FieldName(field) + "contém uma sequência de bytes que não é texto UTF-8 válido.");
+}
+} // namespace
+
+void ValidarCamposConexao(const ConnectionFields& f)
+{
+    CheckPage(f);
+    const NamedField server{"Servidor", &f.servidor};
+    const NamedField database{f.kind() == tbSQLite ? "Arquivo SQLite" : "Banco / Base / Service Name", &f.database};
+    for (const NamedField& field : {server, database, NamedField{"Porta", &f.porta},
+                                    NamedField{"Usuário", &f.usuario}, NamedField{"Senha", &f.senha}})
+        CheckText(field);
+    if (f.kind() == tbOracle)
+        for (const NamedField& field : {server, database})
+            if (field.text->find_first_of(kOracleDescriptorMetacharacters) != std::string::npos)
+                throw Error(FieldName(field) + "não pode conter os caracteres ( ) = numa conexão Oracle.");
 }
 
 } // namespace brivel

@@ -149,15 +149,18 @@ std::vector<Line> SplitLines(const std::u16string& text)
     return lines;
 }
 
-std::u16string Decode(const std::string& bytes, Encoding& encoding)
+// `tail` keeps the odd last byte of a UTF-16 file, which is written back as it was.
+std::u16string Decode(const std::string& bytes, Encoding& encoding, std::string& tail)
 {
     auto byte = [&](size_t i) { return static_cast<unsigned char>(bytes[i]); };
     std::u16string text;
     if (bytes.size() >= 2 && ((byte(0) == 0xFF && byte(1) == 0xFE) || (byte(0) == 0xFE && byte(1) == 0xFF))) {
         const bool little = byte(0) == 0xFF;
         encoding = little ? Encoding::Utf16Le : Encoding::Utf16Be;
-        for (size_t i = 2; i + 1 < bytes.size(); i += 2)
+        size_t i = 2;
+        for (; i + 1 < bytes.size(); i += 2)
             text += static_cast<char16_t>(little ? byte(i) | (byte(i + 1) << 8) : (byte(i) << 8) | byte(i + 1));
+        tail = bytes.substr(i);
     } else if (bytes.size() >= 3 && byte(0) == 0xEF && byte(1) == 0xBB && byte(2) == 0xBF) {
         // The Windows profile functions do not read UTF-8; UTF-16 keeps every character and they read it.
         encoding = Encoding::Utf16Le;
@@ -197,6 +200,29 @@ std::string Encode(const std::u16string& text, Encoding encoding)
 }
 
 bool HasLineBreak(const std::string& s) { return s.find_first_of("\r\n") != std::string::npos; }
+
+// Blanks that a profile reader may strip from the ends of a value: Wine strips
+// the ASCII ones; the other spaces are quoted too, in case Windows strips them.
+bool MayBeStripped(char16_t c)
+{
+    return c <= 0x20 || c == 0x7F || c == 0x85 || c == 0xA0 || c == 0x1680 || (c >= 0x2000 && c <= 0x200A) ||
+           c == 0x2028 || c == 0x2029 || c == 0x202F || c == 0x205F || c == 0x3000 || c == 0xFEFF;
+}
+
+bool IsQuote(char16_t c) { return c == u'"' || c == u'\''; }
+
+// The text to put after "=" so that GetPrivateProfileString gives the value back
+// unchanged. The reader strips blanks around a value and then one pair of
+// matching quotes around the whole of it; a value it would change is put in
+// double quotes, which it strips again. Any other value is written as it is.
+std::u16string Stored(const std::u16string& value)
+{
+    if (value.empty())
+        return value;
+    const bool changedByReader = MayBeStripped(value.front()) || MayBeStripped(value.back()) ||
+                                 (IsQuote(value.front()) && value.back() == value.front());
+    return changedByReader ? u"\"" + value + u"\"" : value;
+}
 
 // ---- file access ---------------------------------------------------------------
 
@@ -326,7 +352,8 @@ bool ReplaceWith(const std::string& path, const std::string& bytes)
     int fd = -1;
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
         temp = target + "." + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".tmp";
-        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        // Owner only while the text (a password among it) is being written.
+        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
         if (fd < 0 && errno != EEXIST)
             return false;
     }
@@ -340,6 +367,17 @@ bool ReplaceWith(const std::string& path, const std::string& bytes)
         if (::fchown(fd, st.st_uid, st.st_gid) != 0) {
             // Only root may give a file away; an ordinary user keeps it as its own.
         }
+    } else if (ok) {
+        // A new file holds a password: readable by its owner and the folder's
+        // group (the service account that reads it, as for a web application's
+        // configuration), by no one else.
+        const size_t slash = target.rfind('/');
+        const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : target.substr(0, slash);
+        struct stat dir {};
+        if (::stat(folder.c_str(), &dir) == 0 && ::fchown(fd, static_cast<uid_t>(-1), dir.st_gid) != 0) {
+            // Allowed only for a group the writer belongs to; otherwise the file keeps the writer's group.
+        }
+        ok = ::fchmod(fd, 0640) == 0;
     }
     ok = ok && ::fsync(fd) == 0;
     ok = (::close(fd) == 0) && ok;
@@ -357,6 +395,7 @@ struct ProfileIni::Impl {
     Encoding encoding = Encoding::Windows1252;
     bool changed = false;
     std::vector<Line> lines;
+    std::string tail;
 
     // [header, end) of the first section of that name.
     std::optional<std::pair<size_t, size_t>> Find(std::u16string_view name) const
@@ -384,7 +423,7 @@ ProfileIni::ProfileIni(std::string path) : d_(std::make_unique<Impl>())
     // Not knowing the other sections, a save would destroy them.
     if (!ReadFileBytes(d_->path, bytes, exists))
         d_->Fail();
-    d_->lines = SplitLines(Decode(bytes, d_->encoding));
+    d_->lines = SplitLines(Decode(bytes, d_->encoding, d_->tail));
 }
 
 ProfileIni::~ProfileIni() = default;
@@ -401,14 +440,44 @@ void ProfileIni::EraseSection(const std::string& section)
     d_->changed = true;
 }
 
+std::optional<std::string> ProfileIni::ReadString(const std::string& section, const std::string& key) const
+{
+    const std::u16string wideSection = Utf8ToUtf16(section), wideKey = Utf8ToUtf16(key);
+    const auto range = d_->Find(Trim(wideSection));
+    if (!range)
+        return std::nullopt;
+    for (size_t i = range->first + 1; i < range->second; ++i) {
+        const auto found = KeyOf(d_->lines[i]);
+        if (!found || !SameName(*found, Trim(wideKey)))
+            continue;
+        const std::u16string_view text = d_->lines[i].text;
+        const size_t eq = text.find(u'=');
+        std::u16string_view value = eq == std::u16string_view::npos ? std::u16string_view() : Trim(text.substr(eq + 1));
+        if (value.size() >= 2 && (value.front() == u'"' || value.front() == u'\'') && value.back() == value.front())
+            value = value.substr(1, value.size() - 2);
+        return Utf16ToUtf8(std::u16string(value));
+    }
+    return std::nullopt;
+}
+
 void ProfileIni::WriteString(const std::string& section, const std::string& key, const std::string& value)
 {
     if (HasLineBreak(section) || HasLineBreak(key) || HasLineBreak(value))
         throw Error("Line break not allowed in [" + section + "] " + key);
+    // A NUL ends the text for every reader; malformed UTF-8 has no text to write.
+    const std::string_view nul("\0", 1);
+    for (const std::string* text : {&section, &key, &value})
+        if (text->find(nul) != std::string::npos || !IsValidUtf8(*text))
+            throw Error("Invalid text in [" + (IsValidUtf8(section) ? section : "?") + "] " +
+                        (IsValidUtf8(key) ? key : "?"));
 
     const std::u16string wideSection = Utf8ToUtf16(section), wideKey = Utf8ToUtf16(key);
     const std::u16string name(Trim(wideSection)), keyName(Trim(wideKey));
-    const std::u16string wideValue = Utf8ToUtf16(value);
+    // "a=b" would be read as key "a"; ";a" is a comment; "[a" with a value "]" a section.
+    if (keyName.find(u'=') != std::u16string::npos ||
+        (!keyName.empty() && (keyName.front() == u';' || keyName.front() == u'[')))
+        throw Error("Key not allowed in [" + section + "]: " + key);
+    const std::u16string wideValue = Stored(Utf8ToUtf16(value));
     auto& lines = d_->lines;
     d_->changed = true;
 
@@ -464,7 +533,7 @@ void ProfileIni::Save()
             }
         }
     }
-    if (!ReplaceWith(d_->path, Encode(text, encoding)))
+    if (!ReplaceWith(d_->path, Encode(text, encoding) + d_->tail))
         d_->Fail();
     d_->encoding = encoding;
     d_->changed = false;

@@ -1,5 +1,6 @@
 #pragma once
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace brivel {
@@ -11,8 +12,11 @@ namespace brivel {
 // folder, then rename), so a failed save leaves the old file as it was.
 //
 // Format, as GetPrivateProfileString reads it:
-//  - "[name]" starts a section; "key=value" is an entry; lines end in CR LF;
-//    values are written as given, never quoted or escaped.
+//  - "[name]" starts a section; "key=value" is an entry; lines end in CR LF.
+//  - GetPrivateProfileString strips blanks around a value and one pair of
+//    matching quotes around it. A value that this would change (blanks or a
+//    quote pair at its ends) is written in double quotes, so the reader gives it
+//    back as given; every other value is written as given.
 //  - Section and key names match case-insensitively and ignore blanks around
 //    them; the first section of a name is the one used.
 //  - Lines that are not touched (other sections, comments, blank lines, the
@@ -43,10 +47,17 @@ public:
     // A missing section is no error and changes nothing.
     void EraseSection(const std::string& section);
 
+    // The value as GetPrivateProfileString reads it: blanks around it and one
+    // surrounding pair of matching quotes removed. Absent key: nullopt.
+    std::optional<std::string> ReadString(const std::string& section, const std::string& key) const;
+
     // A missing section is appended at the end of the file; a missing key at the
     // end of its section (after its last non-blank line); an existing key has its
     // value replaced in place. A section, key or value holding CR or LF throws
-    // (it would create other entries), naming the section and key, never the value.
+    // (it would create other entries), naming the section and key, never the
+    // value; so does one holding a NUL or malformed UTF-8, and a key holding "="
+    // or starting with ";" or "[" (it would be read as another key, a comment or
+    // a section).
     void WriteString(const std::string& section, const std::string& key, const std::string& value);
     void WriteBool(const std::string& section, const std::string& key, bool value);        // "1" / "0"
     void WriteInteger(const std::string& section, const std::string& key, long long value); // decimal
@@ -55,7 +66,9 @@ public:
     // nothing). Any failure throws "Unable to write to <path>" and leaves the
     // old file untouched. A file that is read-only (no write permission for the
     // caller, or no write bit at all, like the read-only attribute on Windows)
-    // is refused even though a rename could replace it.
+    // is refused even though a rename could replace it. An existing file keeps
+    // its mode and owner; a new one is created 0640 with the folder's group
+    // (on Windows it inherits the folder's ACL).
     void Save();
 
 private:

@@ -21,48 +21,84 @@ void AppendUtf8(std::string& out, char32_t cp)
         out += static_cast<char>(0x80 | (cp & 0x3F));
     }
 }
+
+// Decodes one character at s[i]. On well-formed input returns true with the code
+// point and its length; otherwise false, with `len` the bytes to skip: the
+// longest prefix that could have begun a valid sequence, at least one (the
+// "maximal subpart" practice of the Unicode standard, chapter 3).
+bool DecodeOne(std::string_view s, size_t i, char32_t& cp, size_t& len)
+{
+    const unsigned char c = static_cast<unsigned char>(s[i]);
+    len = 1;
+    if (c < 0x80) {
+        cp = c;
+        return true;
+    }
+    size_t need;
+    unsigned char lo = 0x80, hi = 0xBF;  // allowed range of the second byte
+    if (c >= 0xC2 && c <= 0xDF) {
+        need = 2;
+        cp = c & 0x1F;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+        need = 3;
+        cp = c & 0x0F;
+        if (c == 0xE0)
+            lo = 0xA0;  // below: overlong
+        else if (c == 0xED)
+            hi = 0x9F;  // above: surrogates
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        need = 4;
+        cp = c & 0x07;
+        if (c == 0xF0)
+            lo = 0x90;  // below: overlong
+        else if (c == 0xF4)
+            hi = 0x8F;  // above: beyond U+10FFFF
+    } else {
+        return false;  // a continuation byte, C0/C1 (always overlong) or F5..FF
+    }
+    for (size_t k = 1; k < need; ++k) {
+        if (i + k >= s.size())
+            return false;  // truncated
+        const unsigned char cc = static_cast<unsigned char>(s[i + k]);
+        const unsigned char min = k == 1 ? lo : 0x80, max = k == 1 ? hi : 0xBF;
+        if (cc < min || cc > max)
+            return false;
+        cp = (cp << 6) | (cc & 0x3F);
+        len = k + 1;
+    }
+    len = need;
+    return true;
+}
 } // namespace
+
+size_t InvalidUtf8At(std::string_view s)
+{
+    for (size_t i = 0; i < s.size();) {
+        char32_t cp = 0;
+        size_t len = 0;
+        if (!DecodeOne(s, i, cp, len))
+            return i;
+        i += len;
+    }
+    return std::string_view::npos;
+}
 
 std::u16string Utf8ToUtf16(const std::string& s)
 {
     std::u16string out;
     out.reserve(s.size());
     for (size_t i = 0; i < s.size();) {
-        const unsigned char c = static_cast<unsigned char>(s[i]);
-        char32_t cp = 0xFFFD;
-        size_t len = 1;
-        if (c < 0x80) {
-            cp = c;
-        } else if ((c >> 5) == 0x6) {
-            len = 2;
-        } else if ((c >> 4) == 0xE) {
-            len = 3;
-        } else if ((c >> 3) == 0x1E) {
-            len = 4;
-        }
-        if (len > 1) {
-            if (i + len > s.size()) {
-                len = 1;
-            } else {
-                cp = c & (0x7F >> len);
-                for (size_t k = 1; k < len; ++k) {
-                    const unsigned char cc = static_cast<unsigned char>(s[i + k]);
-                    if ((cc >> 6) != 0x2) {
-                        cp = 0xFFFD;
-                        len = k;
-                        break;
-                    }
-                    cp = (cp << 6) | (cc & 0x3F);
-                }
-            }
-        }
+        char32_t cp = 0;
+        size_t len = 0;
+        if (!DecodeOne(s, i, cp, len))
+            cp = 0xFFFD;
         i += len;
-        if (cp >= 0x10000 && cp <= 0x10FFFF) {
+        if (cp >= 0x10000) {
             cp -= 0x10000;
             out += static_cast<char16_t>(0xD800 + (cp >> 10));
             out += static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
         } else {
-            out += static_cast<char16_t>(cp > 0x10FFFF ? 0xFFFD : cp);
+            out += static_cast<char16_t>(cp);
         }
     }
     return out;

@@ -3,6 +3,9 @@
 #include "core/Error.h"
 #include "core/TextCodec.h"
 
+#include <map>
+#include <mutex>
+
 #ifdef _WIN32
 #include <windows.h>
 #else
@@ -42,14 +45,34 @@ void* OpenLibrary(const std::string& file, std::string& reason)
 
 std::shared_ptr<ClientLibrary> ClientLibrary::Load(const std::vector<std::string>& files, const std::string& what)
 {
+    // Every library loaded, by the name it was loaded with. Never destroyed, so
+    // nothing is unloaded, not even by the destructors that run at exit.
+    static std::mutex& mutex = *new std::mutex;
+    static auto& loaded = *new std::map<std::string, std::shared_ptr<ClientLibrary>>;
+    std::lock_guard lock(mutex);
+
     std::string reasons;
     for (const auto& file : files) {
+        if (const auto it = loaded.find(file); it != loaded.end())
+            return it->second;
         std::string reason;
-        if (void* h = OpenLibrary(file, reason))
-            return std::shared_ptr<ClientLibrary>(new ClientLibrary(h, file));
+        if (void* h = OpenLibrary(file, reason)) {
+            auto library = std::shared_ptr<ClientLibrary>(new ClientLibrary(h, file));
+            loaded.emplace(file, library);
+            return library;
+        }
         reasons += "\n" + file + ": " + reason;
     }
     throw Error("Não foi possível carregar a biblioteca cliente do " + what + "." + reasons);
+}
+
+void* ClientLibrary::optionalSymbol(const char* name) const
+{
+#ifdef _WIN32
+    return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle_), name));
+#else
+    return dlsym(handle_, name);
+#endif
 }
 
 void* ClientLibrary::symbol(const char* name) const
@@ -62,17 +85,6 @@ void* ClientLibrary::symbol(const char* name) const
     if (!p)
         throw Error("A função " + std::string(name) + " não foi encontrada na biblioteca " + file_ + ".");
     return p;
-}
-
-ClientLibrary::~ClientLibrary()
-{
-    if (pinned_ || !handle_)
-        return;
-#ifdef _WIN32
-    FreeLibrary(static_cast<HMODULE>(handle_));
-#else
-    dlclose(handle_);
-#endif
 }
 
 } // namespace brivel::db

@@ -92,6 +92,7 @@ void Connection::open()
     try {
         adapter_.reset();
         adapterDriver_.clear();
+        CheckParameterTexts(def_);  // before anything reaches a client library
         auto adapter = createAdapter(def_.driverID());
         adapter->open(def_);
         adapter_ = std::move(adapter);
@@ -120,32 +121,43 @@ DbAdapter& Connection::adapter()
     return *adapter_;
 }
 
-void Connection::execSQL(const std::string& sql)
+template <class Op>
+auto Connection::bounded(bool honourCancel, Op op)
 {
     BusyScope busy(busy_);
+    DbAdapter& a = adapter();
+    OperationWatch::Scope watch(watch_, a.canceller(), honourCancel);
     try {
-        adapter().execute(sql);
+        return op(a);
     } catch (const std::exception& e) {
+        switch (watch.end()) {
+        case OperationWatch::Reason::User: throw Cancelled();
+        case OperationWatch::Reason::Timeout: throw Error(watch.cancelledText());
+        case OperationWatch::Reason::None: break;
+        }
         rethrowScrubbed(e);
     }
 }
 
+void Connection::execSQL(const std::string& sql)
+{
+    bounded(true, [&](DbAdapter& a) { a.execute(sql); });
+}
+
 void Connection::startTransaction()
 {
-    BusyScope busy(busy_);
-    adapter().startTransaction();
+    bounded(true, [](DbAdapter& a) { a.startTransaction(); });
 }
 
 void Connection::commit()
 {
-    BusyScope busy(busy_);
-    adapter().commit();
+    bounded(true, [](DbAdapter& a) { a.commit(); });
 }
 
 void Connection::rollback()
 {
-    BusyScope busy(busy_);
-    adapter().rollback();
+    // The undo after a cancel must still run.
+    bounded(false, [](DbAdapter& a) { a.rollback(); });
 }
 
 bool Connection::inTransaction() const { return connected() && adapter_->inTransaction(); }
@@ -153,9 +165,9 @@ bool Connection::inTransaction() const { return connected() && adapter_->inTrans
 long long Connection::queryInt(const std::string& sql, const std::string& paramName, const std::string& value,
                                const std::string& column)
 {
-    BusyScope busy(busy_);
-    DbAdapter& a = adapter();
-    return a.queryInt(ReplaceParameterMarker(sql, paramName, a.parameterMarker(paramName)), value, column);
+    return bounded(true, [&](DbAdapter& a) {
+        return a.queryInt(ReplaceParameterMarker(sql, paramName, a.parameterMarker(paramName)), value, column);
+    });
 }
 
 std::string ReplaceParameterMarker(const std::string& sql, const std::string& name, const std::string& replacement)

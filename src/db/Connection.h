@@ -2,6 +2,7 @@
 #include "core/ConnectionDefinition.h"
 #include "db/DbAdapter.h"
 #include "db/DriverLink.h"
+#include "db/OperationWatch.h"
 
 #include <memory>
 #include <string>
@@ -54,8 +55,25 @@ public:
 
     void setBusyObserver(BusyObserver* observer) { busy_ = observer; }
 
+    // The longest a statement, commit, rollback or query waits for the server
+    // (kServerAnswerBound unless changed; tests shorten it).
+    void setAnswerBound(std::chrono::milliseconds bound) { watch_.setBound(bound); }
+    std::chrono::milliseconds answerBound() const { return watch_.bound(); }
+
+    // Safe from any thread while another one works on the connection; returns at
+    // once. The running statement, commit or query is cancelled through the client
+    // library and fails with Cancelled, as does every later one (a rollback
+    // excepted) until clearCancel().
+    void cancel() noexcept { watch_.requestCancel(); }
+    void clearCancel() noexcept { watch_.clearCancel(); }
+    bool cancelRequested() const noexcept { return watch_.cancelRequested(); }
+    // A statement, commit, rollback or query is running (on whichever thread).
+    bool operationRunning() const noexcept { return watch_.busy(); }
+
 private:
     class BusyScope;
+    template <class Op>
+    auto bounded(bool honourCancel, Op op);
     DbAdapter& adapter();
     std::unique_ptr<DbAdapter> createAdapter(const std::string& driverId);
     [[noreturn]] void rethrowScrubbed(const std::exception& e) const;
@@ -65,6 +83,7 @@ private:
     std::unique_ptr<DbAdapter> adapter_;
     std::string adapterDriver_;
     BusyObserver* busy_ = nullptr;
+    OperationWatch watch_;
 };
 
 // Replaces the named marker outside quoted literals and comments with `replacement`.

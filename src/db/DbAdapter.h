@@ -1,9 +1,27 @@
 #pragma once
 #include "core/ConnectionDefinition.h"
 
+#include <memory>
 #include <string>
 
 namespace brivel::db {
+
+// Interrupts, from another thread, what an adapter's connection is doing. Made by
+// the adapter's open(); a call after the adapter closed does nothing.
+class Canceller {
+public:
+    virtual ~Canceller() = default;
+    // Asks the server to stop the statement, commit or query running now, through
+    // the client library's own means. May wait on the network; never throws.
+    virtual void cancel() noexcept = 0;
+    // Cuts the client side of the connection when the server does not even take the
+    // cancel (it stopped answering). Never waits. Default: not possible.
+    virtual void abort() noexcept {}
+    // Run on the working thread right before each operation.
+    virtual void arm() noexcept {}
+    // Empty, or why this library cannot cancel (an old library without the function).
+    virtual std::string unavailable() const { return {}; }
+};
 
 // One database kind over its client library. Every failure throws brivel::Error
 // carrying the server's or library's own text, never the password.
@@ -30,6 +48,9 @@ public:
     // Runs `sql` (one parameter, already written with parameterMarker) with `value`
     // bound as text and returns column `column` (case-insensitive) of the first row.
     virtual long long queryInt(const std::string& sql, const std::string& value, const std::string& column) = 0;
+
+    // The canceller of the open connection; null when closed or when the kind has none.
+    virtual std::shared_ptr<Canceller> canceller() const { return nullptr; }
 };
 
 } // namespace brivel::db

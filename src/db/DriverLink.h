@@ -9,8 +9,10 @@
 namespace brivel::db {
 
 // Where the PostgreSQL and Oracle adapters take their client library from.
-// The library named by VendorLib is loaded by the first open of the kind and
-// stays loaded until Release; the next open then loads it anew.
+// The library named by VendorLib is taken by the first open of the kind and
+// kept until Release; the next open then takes the library VendorLib names at
+// that time. A library once loaded stays loaded in the process (ClientLibrary),
+// so taking the same file again costs nothing and loses nothing.
 class DriverLink {
 public:
     DriverLink(std::string driverId, std::string what, std::vector<std::string> defaultFiles);
@@ -23,7 +25,7 @@ public:
     // Throws while a connection of this kind is open.
     void Release();
 
-    // The loaded library, loading it on first use.
+    // The library of this link, taken on first use.
     std::shared_ptr<ClientLibrary> library();
     bool loaded() const { return library_ != nullptr; }
 

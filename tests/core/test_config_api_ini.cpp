@@ -137,19 +137,34 @@ template <typename F> QString ErrorInChild(F&& call, bool asNobody, int sizeLimi
 }
 #endif
 
+// UTF-8 of the text, with each "\\xHH" replaced by that byte (valid UTF-8 or not).
+std::string Raw(const QString& text)
+{
+    const std::string utf8 = text.toStdString();
+    std::string out;
+    for (size_t i = 0; i < utf8.size(); ++i) {
+        if (utf8.compare(i, 2, "\\x") == 0 && i + 3 < utf8.size()) {
+            out += static_cast<char>(std::stoi(utf8.substr(i + 2, 2), nullptr, 16));
+            i += 3;
+        } else {
+            out += utf8[i];
+        }
+    }
+    return out;
+}
+
 // Runs a list of operations on a ProfileIni and saves: "-S" erases section S,
-// "S/k=v" writes value v under S and key k.
+// "S/k=v" writes value v under S and key k ("\\xHH" in them stands for a byte).
 void Apply(ProfileIni& ini, const QStringList& ops)
 {
     for (const QString& op : ops) {
         if (op.startsWith(u'-')) {
-            ini.EraseSection(op.mid(1).toStdString());
+            ini.EraseSection(Raw(op.mid(1)));
             continue;
         }
         const qsizetype slash = op.indexOf(u'/');
         const qsizetype eq = op.indexOf(u'=', slash);
-        ini.WriteString(op.left(slash).toStdString(), op.mid(slash + 1, eq - slash - 1).toStdString(),
-                        op.mid(eq + 1).toStdString());
+        ini.WriteString(Raw(op.left(slash)), Raw(op.mid(slash + 1, eq - slash - 1)), Raw(op.mid(eq + 1)));
     }
     ini.Save();
 }
@@ -307,6 +322,63 @@ private slots:
 #endif
     }
 
+    void fileModeAndOwner_data()
+    {
+        QTest::addColumn<int>("existingMode");  // 0: no file yet
+        QTest::addColumn<bool>("existingOfNobody");
+        QTest::addColumn<int>("expectedMode");
+        QTest::newRow("new file: owner and the folder's group only") << 0 << false << 0640;
+        QTest::newRow("existing file keeps its mode") << 0604 << false << 0604;
+        QTest::newRow("existing file keeps its owner and group") << 0644 << true << 0644;
+    }
+
+    // The file holds the database password: never readable by everyone unless someone made it so.
+    void fileModeAndOwner()
+    {
+#ifdef _WIN32
+        QSKIP("Windows: a new file inherits the folder's ACL");
+#else
+        QFETCH(int, existingMode);
+        QFETCH(bool, existingOfNobody);
+        QFETCH(int, expectedMode);
+        const bool root = ::geteuid() == 0;
+        if (existingOfNobody && !root)
+            QSKIP("needs root to give the file to another user");
+
+        test::TempFolder tmp;
+        const std::string dir = tmp.path().toStdString();
+        // A folder group other than the writer's, to see whose group the file takes.
+        if (root)
+            QVERIFY(::chown(dir.c_str(), static_cast<uid_t>(-1), kNobody) == 0);
+        struct stat folder {};
+        QVERIFY(::stat(dir.c_str(), &folder) == 0);
+        const std::string path = ConfigApiIniPath(dir);
+        if (existingMode) {
+            tmp.write(QStringLiteral("configApi.ini"), QByteArray("[LOG]\r\nNivel=2\r\n"));
+            QVERIFY(::chmod(path.c_str(), static_cast<mode_t>(existingMode)) == 0);
+            if (existingOfNobody)
+                QVERIFY(::chown(path.c_str(), kNobody, kNobody) == 0);
+        }
+        struct stat before {};
+        const bool existed = ::stat(path.c_str(), &before) == 0;
+
+        // The process's umask must not be what makes the mode right.
+        const mode_t oldMask = ::umask(0);
+        const QString message = ErrorOf([&] {
+            SaveConfigApiIni(path, Fields(0, "vendas", "192.0.2.15", "3306", "APIUSR", "s3nha"), dir);
+        });
+        ::umask(oldMask);
+        QVERIFY2(message.isNull(), qPrintable(message));
+
+        struct stat after {};
+        QVERIFY(::stat(path.c_str(), &after) == 0);
+        QCOMPARE(int(after.st_mode & 07777), expectedMode);
+        QCOMPARE(after.st_uid, existed ? before.st_uid : ::geteuid());
+        QCOMPARE(after.st_gid, existed ? before.st_gid : folder.st_gid);
+        QCOMPARE(Entries(tmp.path()), QStringList{QStringLiteral("configApi.ini")});
+#endif
+    }
+
     void profileIni_data()
     {
         QTest::addColumn<QByteArray>("before");  // kNoFile: no file
@@ -339,8 +411,22 @@ private slots:
         QTest::newRow("erasing a missing section changes nothing")
             << QByteArray("[A]\nx=1") << QStringList{"-B"} << QByteArray("[A]\nx=1") << "";
         QTest::newRow("erasing in a missing file creates none") << kNoFile << QStringList{"-B"} << kNoFile << "";
-        QTest::newRow("values written as given")
-            << kNoFile << QStringList{"A/k= \"a=b\" ;c "} << QByteArray("[A]\r\nk= \"a=b\" ;c \r\n") << "";
+        // What GetPrivateProfileString reads back must be the value given: it strips
+        // blanks around a value, then one pair of matching quotes around it.
+        QTest::newRow("values the reader would change are quoted, all others written as given")
+            << kNoFile
+            << QStringList{"A/a= \"a=b\" ;c ", "A/b='q'", "A/c=\"x\"", "A/d=\"", "A/e=\u00A0nbsp", "A/f='open",
+                           "A/g=a;b=c#d[e]", "A/h=\"a'", "A/i=in ner"}
+            << QByteArray("[A]\r\na=\" \"a=b\" ;c \"\r\nb=\"'q'\"\r\nc=\"\"x\"\"\r\nd=\"\"\"\r\ne=\"\xA0nbsp\"\r\n"
+                          "f='open\r\ng=a;b=c#d[e]\r\nh=\"a'\r\ni=in ner\r\n")
+            << "";
+        QTest::newRow("NUL in a value refused")
+            << QByteArray("[A]\r\nx=1\r\n") << QStringList{"A/x=a\\x00b"} << QByteArray() << "Invalid text in [A] x";
+        QTest::newRow("overlong line feed in a value refused, never decoded into a new section")
+            << QByteArray("[A]\r\nx=1\r\n") << QStringList{"A/x=1\\xC0\\x8A[API]"} << QByteArray()
+            << "Invalid text in [A] x";
+        QTest::newRow("malformed UTF-8 in a key refused, not shown")
+            << kNoFile << QStringList{"A/k\\xED\\xA0\\x80=1"} << QByteArray() << "Invalid text in [A] ?";
         QTest::newRow("CR in a value refused")
             << QByteArray("[A]\r\nx=1\r\n") << QStringList{"A/x=1\r[B]"} << QByteArray() << "Line break not allowed in [A] x";
         QTest::newRow("LF in a key refused")
@@ -366,6 +452,9 @@ private slots:
         QTest::newRow("UTF-16BE file stays UTF-16BE")
             << Utf16Be(QStringLiteral("[A]\r\nk=1\r\n")) << QStringList{"a/K=ç"}
             << Utf16Be(QStringLiteral("[A]\r\nk=ç\r\n")) << "";
+        QTest::newRow("malformed bytes of a UTF-8 file with BOM are kept as U+FFFD, not decoded")
+            << QByteArray("\xEF\xBB\xBF[LOG]\r\nx=\xC0\x8A[API]\xE2\x82\r\n") << QStringList{"A/k=1"}
+            << Utf16Le(QStringLiteral("[LOG]\r\nx=\uFFFD\uFFFD[API]\uFFFD\r\n[A]\r\nk=1\r\n")) << "";
         QTest::newRow("UTF-8 file with BOM is written as UTF-16LE")
             << Utf8Bom(QStringLiteral("[LOG]\r\nnota=日本\r\n")) << QStringList{"A/k=ç"}
             << Utf16Le(QStringLiteral("[LOG]\r\nnota=日本\r\n[A]\r\nk=ç\r\n")) << "";

@@ -284,20 +284,27 @@ void ConnectionTest::releasedLinkLoadsAnew()
     QVERIFY(!pg.loaded());
     BRIVEL_OK(c.open());
     QVERIFY(pg.loaded());
-    std::weak_ptr<db::ClientLibrary> first = pg.library();
+    const std::shared_ptr<db::ClientLibrary> first = pg.library();
 
     const QString refused = ErrorOf([&] { pg.Release(); });
     QVERIFY2(!refused.isNull(), "released while a connection was open");
     QVERIFY(pg.loaded());
     QVERIFY(c.connected());
 
+    // After a release the next open takes the file VendorLib names then.
     c.close();
     BRIVEL_OK(pg.Release());
     QVERIFY(!pg.loaded());
-    // Nothing else keeps the old library alive: the next open really loads it again.
-    QVERIFY(first.expired());
+    pg.VendorLib = "/nao/existe/libpq.so.5";
+    const QString missing = ErrorOf([&] { c.open(); });
+    QVERIFY2(missing.contains("/nao/existe/libpq.so.5"), qPrintable(missing));
+    QVERIFY(!c.connected());
+
+    // The same file again: the library stayed loaded and is the same one.
+    BRIVEL_OK(pg.Release());
+    pg.VendorLib.clear();
     BRIVEL_OK(c.open());
-    QVERIFY(pg.loaded());
+    QVERIFY(pg.library() == first);
     long long one = -1;
     BRIVEL_OK(one = c.queryInt("SELECT COUNT(*) QTD FROM (SELECT 1) x WHERE :TABELA = 'a'", "TABELA", "a", "QTD"));
     QCOMPARE(one, 1LL);

@@ -102,6 +102,25 @@ private slots:
         QTest::newRow("own timeout kept") << "(DESCRIPTION=(CONNECT_TIMEOUT=3)(ADDRESS=(HOST=h)))"
                                           << "(DESCRIPTION=(CONNECT_TIMEOUT=3)(ADDRESS=(HOST=h)))";
         QTest::newRow("not a descriptor") << "XEPDB1" << "XEPDB1";
+        // Decided from the parsed descriptor: only the DESCRIPTION's own parameters count.
+        QTest::newRow("the name as a value does not count")
+            << "(DESCRIPTION=(ADDRESS=(HOST=CONNECT_TIMEOUT))(CONNECT_DATA=(SERVICE_NAME=X_CONNECT_TIMEOUT)))"
+            << "(DESCRIPTION=(CONNECT_TIMEOUT=15)(TRANSPORT_CONNECT_TIMEOUT=15)(ADDRESS=(HOST=CONNECT_TIMEOUT))"
+               "(CONNECT_DATA=(SERVICE_NAME=X_CONNECT_TIMEOUT)))";
+        QTest::newRow("a deeper parameter of that name is not the descriptor's")
+            << "(DESCRIPTION=(ADDRESS=(HOST=h)(CONNECT_TIMEOUT=1)))"
+            << "(DESCRIPTION=(CONNECT_TIMEOUT=15)(TRANSPORT_CONNECT_TIMEOUT=15)(ADDRESS=(HOST=h)(CONNECT_TIMEOUT=1)))";
+        QTest::newRow("a quoted value holding a parameter does not count")
+            << "(DESCRIPTION=(ADDRESS=(HOST=h))(CONNECT_DATA=(SERVICE_NAME=\"x(CONNECT_TIMEOUT=1)\")))"
+            << "(DESCRIPTION=(CONNECT_TIMEOUT=15)(TRANSPORT_CONNECT_TIMEOUT=15)(ADDRESS=(HOST=h))"
+               "(CONNECT_DATA=(SERVICE_NAME=\"x(CONNECT_TIMEOUT=1)\")))";
+        QTest::newRow("own transport timeout kept, any case and blanks")
+            << "( description = ( transport_connect_timeout = 5 )(ADDRESS=(HOST=h)))"
+            << "( description = ( transport_connect_timeout = 5 )(ADDRESS=(HOST=h)))";
+        QTest::newRow("added after the name's =, blanks and case aside")
+            << "( Description =(ADDRESS=(HOST=h)) )"
+            << "( Description =(CONNECT_TIMEOUT=15)(TRANSPORT_CONNECT_TIMEOUT=15)(ADDRESS=(HOST=h)) )";
+        QTest::newRow("malformed: attached as given") << "(DESCRIPTION=(ADDRESS=(HOST=h)" << "(DESCRIPTION=(ADDRESS=(HOST=h)";
     }
 
     void connectTimeoutIsAddedOnlyWhereMissing()
@@ -183,9 +202,9 @@ private slots:
         QCOMPARE(ora.conn.queryInt("SELECT COUNT(*) AS QTD FROM T3", "TABELA", "", "QTD"), 1LL);
         ora.conn.close();
         QVERIFY(!ora.conn.connected());
-        // Handle types: 9 session, 3 service context, 8 server, 2 error.
-        QCOMPARE(ora.log().mid(ora.log().size() - 8),
-                 (QStringList{"ROLLBACK", "LOGOFF", "DETACH", "FREE 9", "FREE 3", "FREE 8", "FREE 2",
+        // Handle types: 9 session, 3 service context, 8 server, 2 error (the cancel's own, then the calls').
+        QCOMPARE(ora.log().mid(ora.log().size() - 9),
+                 (QStringList{"ROLLBACK", "LOGOFF", "DETACH", "FREE 2", "FREE 9", "FREE 3", "FREE 8", "FREE 2",
                               "FREE ENV live=0"}));
         // The next open starts afresh on the same library.
         ora.conn.open();

@@ -316,6 +316,41 @@ private slots:
         QVERIFY2(!message.contains("Senh4"), qPrintable(message));
         QVERIFY(!adapter->isOpen());
     }
+
+    // SQLDriverConnectW takes the length as a SQLSMALLINT: a longer string must
+    // fail as such, not wrap to a small length (or to SQL_NTS, -3) and connect
+    // with a truncated string.
+    void connectionStringLongerThanOdbcTakesIsRefused_data()
+    {
+        QTest::addColumn<int>("length");  // of the whole connection string, in UTF-16 units
+        QTest::addColumn<bool>("refused");
+        QTest::newRow("32767: the longest it takes") << 32767 << false;
+        QTest::newRow("32768: one too many") << 32768 << true;
+        QTest::newRow("65533: would wrap to SQL_NTS") << 65533 << true;
+        QTest::newRow("65536 + 200: would wrap to 200") << 65736 << true;
+        QTest::newRow("98303: would wrap to 32767") << 98303 << true;
+    }
+    void connectionStringLongerThanOdbcTakesIsRefused()
+    {
+        QFETCH(int, length);
+        QFETCH(bool, refused);
+        BRIVEL_REQUIRE(ReadPgServer(server_));
+        ConnectionDefinition def = SqlServerDefinition(server_, server_.database);
+        const size_t base = db::SqlServerConnectionString("ODBC Driver 17 for SQL Server", def).size() -
+                            def.value("Password").size();
+        def.set("Password", std::string(static_cast<size_t>(length) - base, 'k'));
+        QCOMPARE(int(db::SqlServerConnectionString("ODBC Driver 17 for SQL Server", def).size()), length);
+
+        auto adapter = db::CreateSqlServerAdapter();
+        const QString message = ErrorOf([&] { adapter->open(def); });
+        const QString tooLong = QStringLiteral("SQL Server: a cadeia de conexão tem %1 unidades de texto (UTF-16); o "
+                                               "ODBC aceita no máximo 32767.")
+                                    .arg(length);
+        QVERIFY(!message.isNull());  // a password of k's is wrong either way
+        QCOMPARE(message == tooLong, refused);
+        QVERIFY(!message.contains(QStringLiteral("kkkk")));
+        QVERIFY(!adapter->isOpen());
+    }
 };
 
 QTEST_GUILESS_MAIN(SqlServerAdapterTest)

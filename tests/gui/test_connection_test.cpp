@@ -129,9 +129,11 @@ private slots:
         wz.linkLibpq();
         Wizard::Login login;
         BRIVEL_REQUIRE(Prepare(kind, login));
-        // Blanks around the server: the connection gets them, configApi.ini does not.
+        // Blanks around the server and the password: configApi.ini stores neither,
+        // and the connection is made with what the file carries.
         Wizard::Login typed = login;
         typed.server = QStringLiteral(" ") + login.server + QStringLiteral(" ");
+        typed.password = QStringLiteral("  ") + login.password + QStringLiteral(" ");
         const auto boxes = wz.testConnection(kind, typed);
         QVERIFY2(boxes.isEmpty(), boxes.isEmpty() ? "" : qPrintable(boxes[0].message));
         CheckSuccessState(wz, kind);
@@ -140,7 +142,7 @@ private slots:
         const QString driver = QString::fromUtf8(DriverId(static_cast<TTipoBanco>(kind)));
         const QString last = kind == tbSQLServer ? QStringLiteral("OSAuthent=No") : "CharacterSet=" + charset;
         QCOMPARE(Params(wz.window()),
-                 (QStringList{"DriverID=" + driver, "Server=" + typed.server, "Port=" + login.port,
+                 (QStringList{"DriverID=" + driver, "Server=" + login.server, "Port=" + login.port,
                               "Database=" + login.database, "User_Name=" + login.user, "Password=" + login.password,
                               last}));
         if (kind == tbPostgreSQL) {
@@ -209,7 +211,7 @@ private slots:
         QCOMPARE(Params(wz.window()),
                  (QStringList{"DriverID=Ora", "User_Name=APIUSR", "Password=tiger",
                               "Database=(DESCRIPTION=(ADDRESS=(PROTOCOL=TCP)(HOST=192.0.2.15)(PORT=1521))"
-                              "(CONNECT_DATA=(SERVICE_NAME= VENDAS)))",
+                              "(CONNECT_DATA=(SERVICE_NAME=VENDAS)))",  // as ServiceName in the file
                               "CharacterSet=UTF8"}));
         const QString folder = wz.exeFolder().path();
         QCOMPARE(wz.exeFolder().read("configApi.ini"),
@@ -264,7 +266,11 @@ private slots:
         QVERIFY2(readOnly.ok(), qPrintable(readOnly.error()));
         const auto boxes = wz.testConnection(tbPostgreSQL, login);
         QCOMPARE(boxes.size(), 1);
-        QCOMPARE(boxes[0].message, kPrefix + QStringLiteral("Unable to write to ") + wz.exeFolder().file("configApi.ini"));
+        // The connection worked; the box says that it was the file that failed.
+        QCOMPARE(boxes[0].message, kPrefix +
+                                       QStringLiteral("A conexão com o banco foi realizada, mas o arquivo configApi.ini "
+                                                      "não pôde ser gravado.\r\n\r\nUnable to write to ") +
+                                       wz.exeFolder().file("configApi.ini"));
         QVERIFY(wz.window().FDConnection().connected());
         QVERIFY(!wz.window().conexaoOk());
         QCOMPARE(wz.pageName(), QStringLiteral("TabConexao"));

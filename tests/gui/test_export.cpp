@@ -1,5 +1,6 @@
 // " Copiar Script" and "Salvar Script": the text of memScript, as shown or edited.
 #include "core/SchemaScript.h"
+#include "support/FullFileSystem.h"
 #include "support/ModalBoxes.h"
 #include "support/ReadOnlyFolder.h"
 #include "support/Wizard.h"
@@ -7,6 +8,7 @@
 #include "ui/MessageBoxes.h"
 
 #include <QClipboard>
+#include <memory>
 #include <QtTest>
 
 using namespace brivel;
@@ -151,23 +153,63 @@ private slots:
         QVERIFY(!QFileInfo::exists(wz.exeFolder().file("meu_script")));
     }
 
-#ifndef _WIN32  // a read-only bind mount: Linux only
-    void unwritableTargetShowsTheFailureOnly()
+#ifndef _WIN32  // a read-only bind mount or a small full file system: Linux only
+    void failedSaveKeepsTheOldFileAndNamesPathAndReason_data()
     {
+        QTest::addColumn<bool>("full");      // a full file system; else a read-only folder
+        QTest::addColumn<bool>("existing");  // the chosen file exists already
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("read-only folder, new name") << false << false << "Read-only file system";
+        QTest::newRow("read-only folder, existing file") << false << true << "is not writable";
+        QTest::newRow("full disk, existing file") << true << true << "No space left on device";
+        QTest::newRow("full disk, new name") << true << false << "No space left on device";
+    }
+
+    void failedSaveKeepsTheOldFileAndNamesPathAndReason()
+    {
+        QFETCH(bool, full);
+        QFETCH(bool, existing);
+        QFETCH(QString, reason);
         Wizard wz;
         Connect(wz);
-        TempFolder target;
-        ReadOnlyFolder readOnly(target.path());
-        QVERIFY2(readOnly.ok(), qPrintable(readOnly.error()));
-        FileDialogAnswer answer(target.file("bloqueado.sql"));
+        const QByteArray old = kBom + "-- versão anterior, que deve sobreviver\r\nSELECT 1;";
+
+        TempFolder plain;
+        std::unique_ptr<FullFileSystem> small;
+        std::unique_ptr<ReadOnlyFolder> readOnly;
+        if (full) {
+            small = std::make_unique<FullFileSystem>();
+            QVERIFY2(small->ok(), qPrintable(small->error()));
+        }
+        const QString folder = full ? small->path() : plain.path();
+        const QString target = folder + QStringLiteral("brivel_sqlite.sql");
+        if (existing) {
+            QFile f(target);
+            QVERIFY(f.open(QIODevice::WriteOnly) && f.write(old) == old.size());
+        }
+        if (full) {
+            QVERIFY(small->fill());
+        } else {
+            readOnly = std::make_unique<ReadOnlyFolder>(plain.path());
+            QVERIFY2(readOnly->ok(), qPrintable(readOnly->error()));
+        }
+        const QStringList before = QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+
+        FileDialogAnswer answer(target);
         ModalBoxes boxes;
         wz.click("btnSalvarScript");
         QVERIFY(answer.shown());
         QCOMPARE(boxes.seen.size(), 1);
+        const QString message = boxes.seen[0].message;
+        QVERIFY2(message.contains(target) && message.contains(reason), qPrintable(message));
         QCOMPARE(boxes.seen[0].title, ui::ApplicationTitle());
         QCOMPARE(boxes.seen[0].icon, QMessageBox::Critical);
-        QVERIFY2(boxes.seen[0].message.contains(target.file("bloqueado.sql")), qPrintable(boxes.seen[0].message));
-        QVERIFY(!QFileInfo::exists(target.file("bloqueado.sql")));
+        QVERIFY2(!message.contains(QStringLiteral("Unknown error")), qPrintable(message));
+        // The old file whole, no new one, no temporary file left behind.
+        QCOMPARE(QFileInfo::exists(target), existing);
+        if (existing)
+            QCOMPARE(ReadFile(target), old);
+        QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), before);
     }
 #endif
 };

@@ -1,5 +1,6 @@
 // "Criar Estrutura" through the real window on real servers and SQLite files.
 #include "core/SchemaScript.h"
+#include "support/DatabaseTarget.h"
 #include "support/ModalBoxes.h"
 #include "support/TestServers.h"
 #include "support/Wizard.h"
@@ -15,100 +16,6 @@ using namespace brivel::test;
 namespace {
 
 const QString kAdvice = QStringLiteral("\r\n\r\nVocê pode copiar ou salvar o script e executar manualmente no banco.");
-
-// A fresh database of one kind, reachable through the wizard and through the kind's own client.
-struct Target {
-    int kind = tbSQLite;
-    Wizard::Login login;
-    PgServer pg;
-    MariaDbServer maria;
-    FbServer fb;
-
-    Outcome prepare(int k, const TempFolder& folder)
-    {
-        kind = k;
-        switch (kind) {
-        case tbSQLite:
-            login.database = folder.file("brivel.db");
-            return {};
-        case tbPostgreSQL:
-            if (auto r = ReadPgServer(pg); !r)
-                return r;
-            login = {pg.host, pg.port, {}, pg.user, pg.password};
-            return CreatePgDatabase(pg, login.database);
-        case tbMySQL:
-            if (auto r = ReadMariaDbServer(maria); !r)
-                return r;
-            login = {maria.host, maria.port, {}, maria.user, maria.password};
-            return CreateMariaDbDatabase(maria, login.database);
-        case tbFirebird:
-            if (auto r = ReadFbServer(fb); !r)
-                return r;
-            login = {fb.host, fb.port, {}, fb.user, fb.password};
-            return CreateFbDatabase(fb, login.database);
-        }
-        return Outcome::Fail(QStringLiteral("kind not prepared here"));
-    }
-
-    // Runs SQL with the kind's own command-line client; `out` gets one line per row.
-    Outcome sql(const QString& statement, QString* out = nullptr) const
-    {
-        switch (kind) {
-        case tbPostgreSQL: return RunPgSql(pg, login.database, statement, out);
-        case tbMySQL: return RunMariaDbSql(maria, login.database, statement, out);
-        case tbFirebird: return RunFbSql(fb, login.database, statement, out);
-        default: {
-            QProcess p;
-            p.start(QStringLiteral("sqlite3"), {QStringLiteral("-batch"), login.database, statement});
-            if (!p.waitForFinished(60000) || p.exitCode() != 0)
-                return Outcome::Fail(QStringLiteral("sqlite3: ") + QString::fromUtf8(p.readAllStandardError()));
-            if (out)
-                *out = QString::fromUtf8(p.readAllStandardOutput()).trimmed();
-            return {};
-        }
-        }
-    }
-
-    // The Brivel tables present, upper-cased and sorted.
-    QStringList brivelTables() const
-    {
-        QString out;
-        QString query;
-        switch (kind) {
-        case tbPostgreSQL:
-            query = "SELECT table_name FROM information_schema.tables WHERE table_schema = current_schema();";
-            break;
-        case tbMySQL: query = "SHOW TABLES;"; break;
-        case tbFirebird: query = "SELECT TRIM(RDB$RELATION_NAME) FROM RDB$RELATIONS WHERE RDB$SYSTEM_FLAG = 0;"; break;
-        default: query = "SELECT name FROM sqlite_master WHERE type = 'table';"; break;
-        }
-        if (!sql(query, &out))
-            return {QStringLiteral("<query failed>")};
-        QStringList tables;
-        for (const QString& row : out.split(QLatin1Char('\n')))
-            if (row.trimmed().toUpper().startsWith(QLatin1String("API_")))
-                tables << row.trimmed().toUpper();
-        tables.sort();
-        return tables;
-    }
-
-    QString scalar(const QString& query) const
-    {
-        QString out;
-        if (!sql(query, &out))
-            return QStringLiteral("<query failed>");
-        return out.split(QLatin1Char('\n')).last().trimmed();
-    }
-};
-
-QStringList AllTables()
-{
-    QStringList t;
-    for (const char* name : kBrivelTables)
-        t << QString::fromLatin1(name);
-    t.sort();
-    return t;
-}
 
 void AddKinds()
 {
@@ -140,7 +47,7 @@ private slots:
         QFETCH(int, kind);
         Wizard wz;
         wz.linkLibpq();
-        Target t;
+        DatabaseTarget t;
         BRIVEL_REQUIRE(t.prepare(kind, wz.exeFolder()));
         const auto test = wz.testConnection(kind, t.login);
         QVERIFY2(test.isEmpty(), test.isEmpty() ? "" : qPrintable(test[0].message));
@@ -173,7 +80,7 @@ private slots:
         QCOMPARE(wz.button("btnCancelar")->text(), QStringLiteral("Fechar"));
         QVERIFY(!wz.window().FDConnection().connected());
 
-        QCOMPARE(t.brivelTables(), AllTables());
+        QCOMPARE(t.brivelTables(), AllBrivelTables());
         QCOMPARE(t.scalar("SELECT COUNT(*) FROM API_SEQUENCIAIS WHERE ULTIMO_ID = 0;"), QStringLiteral("4"));
         QCOMPARE(t.scalar("SELECT ULTIMO_ID FROM API_SEQUENCIAIS WHERE NOME_TABELA = 'API_CONFIG';"),
                  QStringLiteral("1"));
@@ -199,10 +106,12 @@ private slots:
         QFETCH(int, kind);
         Wizard wz;
         wz.linkLibpq();
-        Target t;
+        DatabaseTarget t;
         BRIVEL_REQUIRE(t.prepare(kind, wz.exeFolder()));
-        BRIVEL_REQUIRE(t.sql(kind == tbFirebird ? "CREATE TABLE \"api_config\" (x INTEGER);"
-                                                : "CREATE TABLE api_config (x INTEGER);"));
+        // Every Brivel table, named in lower case: the structure is complete.
+        for (const QString& table : AllBrivelTables())
+            BRIVEL_REQUIRE(t.sql(kind == tbFirebird ? "CREATE TABLE \"" + table.toLower() + "\" (x INTEGER);"
+                                                    : "CREATE TABLE " + table.toLower() + " (x INTEGER);"));
         QVERIFY(wz.testConnection(kind, t.login).isEmpty());
         ModalBoxes boxes;
         wz.click("btnCriarEstrutura");
@@ -217,7 +126,7 @@ private slots:
         QFETCH(int, kind);
         Wizard wz;
         wz.linkLibpq();
-        Target t;
+        DatabaseTarget t;
         BRIVEL_REQUIRE(t.prepare(kind, wz.exeFolder()));
         // The user's own API_USUARIOS, with a row: the fourth statement fails on it.
         BRIVEL_REQUIRE(t.sql("CREATE TABLE API_USUARIOS (ID INTEGER, NOME VARCHAR(20));"));
@@ -269,7 +178,7 @@ private slots:
         wz.click("btnCriarEstrutura");
         QCOMPARE(boxes.seen.size(), 1);
         QCOMPARE(boxes.seen[0].message, QStringLiteral("Estrutura criada com sucesso."));
-        QCOMPARE(t.brivelTables(), AllTables());
+        QCOMPARE(t.brivelTables(), AllBrivelTables());
     }
 
     void failureOutsideTheGuardReachesTheTopLevelDisplay()
@@ -298,7 +207,7 @@ private slots:
         BRIVEL_REQUIRE(ReadOdbcSysIni(odbc));
         qputenv("ODBCSYSINI", odbc.toLocal8Bit());
         qputenv("ODBCINSTINI", "odbcinst.ini");
-        Target t;
+        DatabaseTarget t;
         Wizard wz;
         BRIVEL_REQUIRE(t.prepare(tbPostgreSQL, wz.exeFolder()));
         QVERIFY(wz.testConnection(tbSQLServer, t.login).isEmpty());
@@ -317,12 +226,16 @@ private slots:
         QVERIFY(!w.TabelaExiste(QStringLiteral("API_ROTAS")));
         QCOMPARE(t.scalar("SELECT COUNT(*) FROM api_config;"), QStringLiteral("1"));
 
-        // The installer finds it through the SQL Server existence query.
+        // The installer finds it through the SQL Server existence query, alone: incomplete.
         ModalBoxes boxes;
         wz.click("btnCriarEstrutura");
         QCOMPARE(boxes.seen.size(), 1);
-        QCOMPARE(boxes.seen[0].message, QStringLiteral("A estrutura do Brivel já aparenta estar instalada neste banco."));
+        QCOMPARE(boxes.seen[0].icon, QMessageBox::Critical);
+        QVERIFY2(boxes.seen[0].message.startsWith(QStringLiteral("A estrutura do Brivel está incompleta neste banco.")),
+                 qPrintable(boxes.seen[0].message));
+        QVERIFY(boxes.seen[0].message.contains(QStringLiteral("Tabelas existentes: API_CONFIG.")));
         QCOMPARE(InstallLog(wz).first(), QStringLiteral("Banco selecionado: SQL Server"));
+        QCOMPARE(t.scalar("SELECT COUNT(*) FROM api_config;"), QStringLiteral("1"));
 
         // On an empty database the SQL Server dialect fails on PostgreSQL at once; the rollback undoes it.
         BRIVEL_REQUIRE(t.sql("DROP TABLE api_config;"));
@@ -376,7 +289,7 @@ private slots:
         QFETCH(int, kind);
         Wizard wz;
         wz.linkLibpq();
-        Target t;
+        DatabaseTarget t;
         BRIVEL_REQUIRE(t.prepare(kind, wz.exeFolder()));
         QVERIFY(wz.testConnection(kind, t.login).isEmpty());
 
@@ -387,21 +300,7 @@ private slots:
             if (killed || wz.logMessages().count(QStringLiteral("Executando comando...")) < 3)
                 return;
             killed = true;
-            if (kind == tbPostgreSQL) {
-                PgServer admin = t.pg;
-                RunPgSql(admin, admin.database,
-                         QStringLiteral("SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE datname = '%1';")
-                             .arg(t.login.database));
-            } else {
-                QString ids;
-                RunMariaDbSql(t.maria, QString(),
-                              QStringLiteral("SELECT ID FROM information_schema.PROCESSLIST WHERE DB = '%1' AND ID <> "
-                                             "CONNECTION_ID();")
-                                  .arg(t.login.database),
-                              &ids);
-                for (const QString& id : ids.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
-                    RunMariaDbSql(t.maria, QString(), QStringLiteral("KILL %1;").arg(id));
-            }
+            t.killOtherSessions();
         });
         watch.start(0);
         ModalBoxes boxes;
@@ -414,6 +313,72 @@ private slots:
         QVERIFY(!wz.window().FDConnection().connected());
         QVERIFY(wz.window().isVisible());
         QCOMPARE(wz.pageName(), QStringLiteral("TabExecucao"));
+    }
+
+    // A session ended by the server mid-run: the undo cannot reach it either, so the
+    // run's first tables stay. The user is told which, and the next run sees an
+    // incomplete structure instead of an installed one, and touches nothing.
+    void sessionKilledMidInstallationThenIncomplete_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::newRow("MySQL") << int(tbMySQL);
+        QTest::newRow("Firebird") << int(tbFirebird);
+    }
+
+    void sessionKilledMidInstallationThenIncomplete()
+    {
+        QFETCH(int, kind);
+        Wizard wz;
+        DatabaseTarget t;
+        BRIVEL_REQUIRE(t.prepare(kind, wz.exeFolder()));
+        QVERIFY(wz.testConnection(kind, t.login).isEmpty());
+
+        // When the third statement is announced (two tables created), the session is ended.
+        bool killed = false;
+        QTimer watch;
+        QObject::connect(&watch, &QTimer::timeout, [&] {
+            if (killed || wz.logMessages().count(QStringLiteral("Executando comando...")) < 3)
+                return;
+            killed = true;
+            t.killOtherSessions();
+        });
+        watch.start(0);
+        ModalBoxes boxes;
+        wz.click("btnCriarEstrutura");
+        watch.stop();
+        QVERIFY(killed);
+        QCOMPARE(boxes.seen.size(), 1);
+        const QString box = boxes.seen[0].message;
+        QVERIFY2(box.startsWith(QStringLiteral("Erro ao criar estrutura:\r\n\r\n")), qPrintable(box));
+        QVERIFY2(box.endsWith(kAdvice + QStringLiteral("\r\n\r\nAtenção: não foi possível desfazer tudo. As tabelas a "
+                                                       "seguir, criadas nesta execução, permaneceram no banco: "
+                                                       "API_CONFIG, API_ROTAS.")),
+                 qPrintable(box));
+        QVERIFY(InstallLog(wz).contains(
+            QStringLiteral("Tabelas criadas nesta execução que permaneceram no banco: API_CONFIG, API_ROTAS.")));
+        QCOMPARE(t.brivelTables(), (QStringList{"API_CONFIG", "API_ROTAS"}));
+        QCOMPARE(wz.pageName(), QStringLiteral("TabExecucao"));
+
+        // The next run: API_CONFIG is there, the rest is not.
+        boxes.seen.clear();
+        wz.click("btnCriarEstrutura");
+        QCOMPARE(boxes.seen.size(), 1);
+        QCOMPARE(boxes.seen[0].icon, QMessageBox::Critical);
+        QCOMPARE(boxes.seen[0].message,
+                 QStringLiteral("A estrutura do Brivel está incompleta neste banco.\r\n\r\n"
+                                "Tabelas existentes: API_CONFIG, API_ROTAS.\r\n"
+                                "Tabelas ausentes: API_ROTA_PARAMETROS, API_USUARIOS, API_LOG_CHAMADAS, API_SEQUENCIAIS."
+                                "\r\n\r\nNada foi criado nem removido. Confira o banco antes de instalar novamente."));
+        const QString name = QString::fromUtf8(DisplayName(static_cast<TTipoBanco>(kind)));
+        QCOMPARE(InstallLog(wz),
+                 (QStringList{"Banco selecionado: " + name, "Verificando estrutura existente...",
+                              "A tabela API_CONFIG já existe.", "A estrutura do Brivel está incompleta neste banco.",
+                              "Tabelas existentes: API_CONFIG, API_ROTAS.",
+                              "Tabelas ausentes: API_ROTA_PARAMETROS, API_USUARIOS, API_LOG_CHAMADAS, API_SEQUENCIAIS.",
+                              "Conexão encerrada."}));
+        QCOMPARE(wz.pageName(), QStringLiteral("TabExecucao"));
+        QCOMPARE(t.brivelTables(), (QStringList{"API_CONFIG", "API_ROTAS"}));
+        QVERIFY(!wz.window().FDConnection().connected());
     }
 };
 

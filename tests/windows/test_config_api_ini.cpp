@@ -3,6 +3,7 @@
 #include "WinSupport.h"
 
 #include "core/ConfigApiIni.h"
+#include "core/ConnectionDefinition.h"
 #include "core/ConnectionFields.h"
 
 #include <windows.h>
@@ -147,4 +148,35 @@ TEST_CASE("configApi.ini: saving into a file Windows wrote keeps its foreign sec
         {"API", {"Porta=9000"}},
     };
     CHECK_EQ(ReadWithProfileApi(path), expected);
+}
+
+TEST_CASE("configApi.ini: GetPrivateProfileStringW reads back exactly the texts the connection test used")
+{
+    // Windows' reader strips blanks around a value and one pair of matching quotes.
+    const std::vector<std::string> typed = {
+        " a;b ",          "' a;b '",     "\"x y\"",   "a=b#c[d]", "[API]",        ";x#",
+        "'",              "\"",          "''",        "\"unbalanced", "it's \"ok\"", "\t'q'\t",
+        "\xC2\xA0nbsp\xC2\xA0", "'пароль'", "ção€ = ' x",
+    };
+    TempFolder dir("Api");
+    const std::string path = ConfigApiIniPath(dir.path());
+    const std::wstring file = W(path);
+    for (const std::string& text : typed) {
+        wintest::Row row("typed " + wintest::Show(text));
+        const ConnectionFields f = Fields(tbPostgreSQL, text, text, "5432", text, text);
+        SaveConfigApiIni(path, f, dir.path());
+        const ConnectionDefinition def = DefinitionFor(f);
+
+        WritePrivateProfileStringW(nullptr, nullptr, nullptr, file.c_str());  // drop any cached copy
+        auto read = [&](const wchar_t* key) {
+            wchar_t value[4096];
+            const DWORD got = GetPrivateProfileStringW(L"BANCO", key, L"<ausente>", value, 4096, file.c_str());
+            return U(std::wstring(value, got));
+        };
+        CHECK_EQ(read(L"Senha"), def.value("Password"));
+        CHECK_EQ(read(L"Usuario"), def.value("User_Name"));
+        CHECK_EQ(read(L"Servidor"), def.value("Server"));
+        CHECK_EQ(read(L"Banco"), def.value("Database"));
+        CHECK(!def.value("Password").empty());
+    }
 }

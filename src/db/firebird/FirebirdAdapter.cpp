@@ -1,3 +1,4 @@
+#include "db/CallingConvention.h"
 #include "db/firebird/FirebirdAdapter.h"
 
 #include "core/ConnectionFields.h"
@@ -7,6 +8,7 @@
 #include <ibase.h>
 
 #include <cctype>
+#include <chrono>
 #include <climits>
 #include <cstddef>
 #include <cstdint>
@@ -121,11 +123,10 @@ struct FirebirdApi {
     decltype(&isc_dsql_fetch) dsql_fetch;
     decltype(&isc_dsql_free_statement) dsql_free_statement;
     decltype(&fb_interpret) interpret;
+    decltype(&fb_cancel_operation) cancel_operation = nullptr;  // 2.5 and later
 
     explicit FirebirdApi(std::shared_ptr<ClientLibrary> l) : lib(std::move(l))
     {
-        // fbclient's own exit handlers crash once the library has been unloaded.
-        lib->pinForProcessLifetime();
         lib->resolve(attach_database, "isc_attach_database");
         lib->resolve(detach_database, "isc_detach_database");
         lib->resolve(start_multiple, "isc_start_multiple");
@@ -140,6 +141,7 @@ struct FirebirdApi {
         lib->resolve(dsql_fetch, "isc_dsql_fetch");
         lib->resolve(dsql_free_statement, "isc_dsql_free_statement");
         lib->resolve(interpret, "fb_interpret");
+        lib->resolveOptional(cancel_operation, "fb_cancel_operation");
     }
 
     // Every line of the status vector, so the user sees e.g. which table is unknown.
@@ -163,7 +165,25 @@ struct FirebirdApi {
     }
 };
 
-// Loaded on the first open and kept (pinned) for the rest of the process.
+// fbclient exports __stdcall functions on 32-bit Windows (ISC_EXPORT in ibase.h).
+static_assert(AllStdcall<
+    decltype(FirebirdApi::attach_database),
+    decltype(FirebirdApi::detach_database),
+    decltype(FirebirdApi::start_multiple),
+    decltype(FirebirdApi::commit_transaction),
+    decltype(FirebirdApi::rollback_transaction),
+    decltype(FirebirdApi::dsql_execute_immediate),
+    decltype(FirebirdApi::dsql_allocate_statement),
+    decltype(FirebirdApi::dsql_prepare),
+    decltype(FirebirdApi::dsql_describe),
+    decltype(FirebirdApi::dsql_describe_bind),
+    decltype(FirebirdApi::dsql_execute),
+    decltype(FirebirdApi::dsql_fetch),
+    decltype(FirebirdApi::dsql_free_statement),
+    decltype(FirebirdApi::interpret)>,
+              "the fbclient function table must use the library's calling convention");
+
+// Loaded on the first open and kept for the rest of the process.
 const FirebirdApi& Api()
 {
     static std::mutex mutex;
@@ -255,6 +275,49 @@ private:
     std::vector<std::max_align_t> storage_;
 };
 
+// fb_cancel_operation is the client's own way to stop, from another thread, the
+// request running on an attachment.
+class FirebirdCanceller final : public Canceller {
+public:
+    FirebirdCanceller(const FirebirdApi& api, isc_db_handle db) : api_(api), db_(db) {}
+    void cancel() noexcept override
+    {
+        std::lock_guard lock(mutex_);
+        send(fb_cancel_raise);
+    }
+    void abort() noexcept override
+    {
+        // Must not wait: while a cancel is still being sent, the next try comes later.
+        std::unique_lock lock(mutex_, std::try_to_lock);
+        if (lock)
+            send(fb_cancel_abort);
+    }
+    std::string unavailable() const override
+    {
+        return api_.cancel_operation ? std::string()
+                                     : "A biblioteca " + api_.lib->file() +
+                                           " não tem a função fb_cancel_operation e não permite cancelar o comando.";
+    }
+    // Before the attachment is detached: its handle means nothing after.
+    void forget() noexcept
+    {
+        std::lock_guard lock(mutex_);
+        db_ = 0;
+    }
+
+private:
+    void send(ISC_USHORT option) noexcept
+    {
+        if (!db_ || !api_.cancel_operation)
+            return;
+        ISC_STATUS_ARRAY status{};
+        api_.cancel_operation(status, &db_, option);
+    }
+    const FirebirdApi& api_;
+    std::mutex mutex_;
+    isc_db_handle db_;
+};
+
 class FirebirdAdapter final : public DbAdapter {
 public:
     ~FirebirdAdapter() override { close(); }
@@ -270,14 +333,32 @@ public:
 
         ISC_STATUS_ARRAY status{};
         isc_db_handle db = 0;
+        const auto start = std::chrono::steady_clock::now();
         api.attach_database(status, static_cast<short>(target.size()), target.data(), &db,
                             static_cast<short>(dpb.size()), dpb.data());
-        api.check(status);
+        if (status[0] == 1 && status[1] != 0) {
+            std::string message = api.message(status);
+            // A port that takes the connection and never answers ends in the client's
+            // "connection rejected" once the connect timeout has run out; say so.
+            const bool network = status[1] == isc_connect_reject || status[1] == isc_network_error ||
+                                 status[1] == isc_net_read_err || status[1] == isc_net_connect_err;
+            if (network && std::chrono::steady_clock::now() - start >=
+                               std::chrono::seconds(kConnectTimeoutSeconds) - std::chrono::milliseconds(500))
+                message += "\nO servidor não respondeu dentro do tempo permitido (" +
+                           std::to_string(kConnectTimeoutSeconds) + " segundos).";
+            throw Error(message);
+        }
         db_ = db;
+        canceller_ = std::make_shared<FirebirdCanceller>(api, db);
     }
+
+    std::shared_ptr<Canceller> canceller() const override { return canceller_; }
 
     void close() noexcept override
     {
+        if (canceller_)
+            canceller_->forget();
+        canceller_.reset();
         if (!db_)
             return;
         transaction_.reset();  // detaching with an open transaction is refused
@@ -439,6 +520,7 @@ private:
     const FirebirdApi* api_ = nullptr;
     isc_db_handle db_ = 0;
     std::unique_ptr<Transaction> transaction_;
+    std::shared_ptr<FirebirdCanceller> canceller_;
 };
 
 } // namespace

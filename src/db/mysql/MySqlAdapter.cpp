@@ -1,3 +1,4 @@
+#include "db/CallingConvention.h"
 #include "db/AdapterFactories.h"
 
 #include "core/ConnectionFields.h"
@@ -6,6 +7,7 @@
 #include <mysql.h>
 
 #include <cctype>
+#include <sys/socket.h>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -25,6 +27,7 @@ constexpr unsigned int kWriteTimeoutSeconds = 300;
 struct MySqlApi {
     std::shared_ptr<ClientLibrary> lib;
     decltype(&mysql_server_init) server_init;
+    decltype(&mysql_server_end) server_end;
     decltype(&mysql_init) init;
     decltype(&mysql_options) options;
     decltype(&mysql_real_connect) real_connect;
@@ -49,10 +52,14 @@ struct MySqlApi {
     decltype(&mysql_stmt_free_result) stmt_free_result;
     decltype(&mysql_stmt_close) stmt_close;
     decltype(&mysql_stmt_error) stmt_error;
+    decltype(&mysql_thread_id) thread_id;
+    decltype(&mysql_thread_end) thread_end = nullptr;   // optional
+    decltype(&mysql_get_socket) get_socket = nullptr;   // MariaDB's only
 
     explicit MySqlApi(std::shared_ptr<ClientLibrary> l) : lib(std::move(l))
     {
         lib->resolve(server_init, "mysql_server_init");
+        lib->resolve(server_end, "mysql_server_end");
         lib->resolve(init, "mysql_init");
         lib->resolve(options, "mysql_options");
         lib->resolve(real_connect, "mysql_real_connect");
@@ -77,14 +84,52 @@ struct MySqlApi {
         lib->resolve(stmt_free_result, "mysql_stmt_free_result");
         lib->resolve(stmt_close, "mysql_stmt_close");
         lib->resolve(stmt_error, "mysql_stmt_error");
+        lib->resolve(thread_id, "mysql_thread_id");
+        lib->resolveOptional(thread_end, "mysql_thread_end");
+        lib->resolveOptional(get_socket, "mysql_get_socket");
         // mysql_init would do this implicitly; doing it here keeps it off later calls.
         if (server_init(0, nullptr, nullptr) != 0)
             throw Error("Não foi possível inicializar a biblioteca cliente do MySQL (" + lib->file() + ").");
     }
+    MySqlApi(const MySqlApi&) = delete;
+    MySqlApi& operator=(const MySqlApi&) = delete;
+
+    // At exit (the table is a static): frees what mysql_server_init set up. The
+    // library itself stays loaded, so this runs before its own exit handlers.
+    ~MySqlApi() { server_end(); }
 };
 
+// libmysql/libmariadb export __stdcall functions on 32-bit Windows (STDCALL in mysql.h).
+static_assert(AllStdcall<
+    decltype(MySqlApi::server_init),
+    decltype(MySqlApi::init),
+    decltype(MySqlApi::options),
+    decltype(MySqlApi::real_connect),
+    decltype(MySqlApi::close),
+    decltype(MySqlApi::error),
+    decltype(MySqlApi::errnum),
+    decltype(MySqlApi::real_query),
+    decltype(MySqlApi::store_result),
+    decltype(MySqlApi::free_result),
+    decltype(MySqlApi::next_result),
+    decltype(MySqlApi::field_count),
+    decltype(MySqlApi::num_fields),
+    decltype(MySqlApi::fetch_field_direct),
+    decltype(MySqlApi::stmt_init),
+    decltype(MySqlApi::stmt_prepare),
+    decltype(MySqlApi::stmt_param_count),
+    decltype(MySqlApi::stmt_bind_param),
+    decltype(MySqlApi::stmt_execute),
+    decltype(MySqlApi::stmt_result_metadata),
+    decltype(MySqlApi::stmt_bind_result),
+    decltype(MySqlApi::stmt_fetch),
+    decltype(MySqlApi::stmt_free_result),
+    decltype(MySqlApi::stmt_close),
+    decltype(MySqlApi::stmt_error)>,
+              "the MySQL function table must use the library's calling convention");
+
 // Loaded on the first open and kept for the rest of the process; a failed load
-// is tried again on the next open.
+// is tried again on the next open. The library is ended once, at exit.
 const MySqlApi& Api()
 {
     static std::mutex mutex;
@@ -126,6 +171,63 @@ struct StmtDeleter {
     void operator()(MYSQL_STMT* s) const { api->stmt_close(s); }
 };
 using StmtPtr = std::unique_ptr<MYSQL_STMT, StmtDeleter>;
+
+// Where the server is and who logs in, for the second connection of a cancel.
+struct MySqlLogin {
+    std::string server, user, password;
+    unsigned int port = 0;
+};
+
+// The server stops a statement when another session sends KILL QUERY with the
+// statement's connection id.
+class MySqlCanceller final : public Canceller {
+public:
+    MySqlCanceller(const MySqlApi& api, MYSQL* m, MySqlLogin login)
+        : api_(api), login_(std::move(login)), threadId_(api.thread_id(m)),
+          socket_(api.get_socket ? static_cast<long long>(api.get_socket(m)) : -1)
+    {
+    }
+    void cancel() noexcept override
+    {
+        if (MYSQL* k = api_.init(nullptr)) {
+            const unsigned int timeout = kConnectTimeoutSeconds;
+            api_.options(k, MYSQL_OPT_CONNECT_TIMEOUT, &timeout);
+            api_.options(k, MYSQL_OPT_READ_TIMEOUT, &timeout);
+            api_.options(k, MYSQL_OPT_WRITE_TIMEOUT, &timeout);
+            if (!login_.server.empty()) {
+                const unsigned int protocol = MYSQL_PROTOCOL_TCP;
+                api_.options(k, MYSQL_OPT_PROTOCOL, &protocol);
+            }
+            if (api_.real_connect(k, login_.server.empty() ? nullptr : login_.server.c_str(), login_.user.c_str(),
+                                  login_.password.c_str(), nullptr, login_.port, nullptr, 0)) {
+                const std::string kill = "KILL QUERY " + std::to_string(threadId_);
+                api_.real_query(k, kill.data(), static_cast<unsigned long>(kill.size()));
+            }
+            api_.close(k);
+        }
+        // This thread is the library's only for the cancel.
+        if (api_.thread_end)
+            api_.thread_end();
+    }
+    void abort() noexcept override
+    {
+        std::lock_guard lock(mutex_);
+        if (socket_ >= 0)
+            ::shutdown(static_cast<int>(socket_), 2);
+    }
+    void forget() noexcept
+    {
+        std::lock_guard lock(mutex_);
+        socket_ = -1;
+    }
+
+private:
+    const MySqlApi& api_;
+    MySqlLogin login_;
+    unsigned long threadId_;
+    std::mutex mutex_;
+    long long socket_;
+};
 
 class MySqlAdapter final : public DbAdapter {
 public:
@@ -171,12 +273,18 @@ public:
         if (!api.real_connect(mysql.get(), server.empty() ? nullptr : server.c_str(), user.c_str(),
                               password.c_str(), database.empty() ? nullptr : database.c_str(), port, nullptr, 0))
             throw Error(messageOf(mysql.get()));
+        canceller_ = std::make_shared<MySqlCanceller>(api, mysql.get(), MySqlLogin{server, user, password, port});
         mysql_ = mysql.release();
         inTransaction_ = false;
     }
 
+    std::shared_ptr<Canceller> canceller() const override { return canceller_; }
+
     void close() noexcept override
     {
+        if (canceller_)
+            canceller_->forget();
+        canceller_.reset();
         if (!mysql_)
             return;
         // An open transaction is rolled back by the server when the session ends.
@@ -336,6 +444,7 @@ private:
     const MySqlApi* api_ = nullptr;
     MYSQL* mysql_ = nullptr;
     bool inTransaction_ = false;
+    std::shared_ptr<MySqlCanceller> canceller_;
 };
 
 } // namespace

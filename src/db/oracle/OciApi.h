@@ -104,6 +104,7 @@ sword OCIDefineByPos(OCIStmt* stmtp, OCIDefine** defnp, OCIError* errhp, ub4 pos
                      ub2 dty, void* indp, ub2* rlenp, ub2* rcodep, ub4 mode);
 sword OCITransCommit(OCISvcCtx* svchp, OCIError* errhp, ub4 flags);
 sword OCITransRollback(OCISvcCtx* svchp, OCIError* errhp, ub4 flags);
+sword OCIBreak(void* hndlp, OCIError* errhp);
 sword OCIErrorGet(void* hndlp, ub4 recordno, OraText* sqlstate, sb4* errcodep, OraText* bufp, ub4 bufsiz, ub4 type);
 
 } // extern "C"

@@ -1,3 +1,4 @@
+#include "db/CallingConvention.h"
 #include "db/AdapterFactories.h"
 
 #include "core/Error.h"
@@ -5,6 +6,7 @@
 #include "db/oracle/OracleSql.h"
 
 #include <cctype>
+#include <mutex>
 
 namespace brivel::db {
 
@@ -34,6 +36,7 @@ struct OciFunctions {
     decltype(&::OCITransCommit) TransCommit = nullptr;
     decltype(&::OCITransRollback) TransRollback = nullptr;
     decltype(&::OCIErrorGet) ErrorGet = nullptr;
+    decltype(&::OCIBreak) Break = nullptr;
 
     explicit OciFunctions(std::shared_ptr<ClientLibrary> lib) : library(std::move(lib))
     {
@@ -58,8 +61,33 @@ struct OciFunctions {
         l.resolve(TransCommit, "OCITransCommit");
         l.resolve(TransRollback, "OCITransRollback");
         l.resolve(ErrorGet, "OCIErrorGet");
+        l.resolve(Break, "OCIBreak");
     }
 };
+
+// OCI uses the C convention on Windows too.
+static_assert(AllCdecl<
+    decltype(OciFunctions::EnvNlsCreate),
+    decltype(OciFunctions::HandleAlloc),
+    decltype(OciFunctions::HandleFree),
+    decltype(OciFunctions::AttrSet),
+    decltype(OciFunctions::AttrGet),
+    decltype(OciFunctions::ParamGet),
+    decltype(OciFunctions::DescriptorFree),
+    decltype(OciFunctions::ServerAttach),
+    decltype(OciFunctions::ServerDetach),
+    decltype(OciFunctions::SessionBegin),
+    decltype(OciFunctions::SessionEnd),
+    decltype(OciFunctions::StmtPrepare2),
+    decltype(OciFunctions::StmtRelease),
+    decltype(OciFunctions::StmtExecute),
+    decltype(OciFunctions::StmtFetch2),
+    decltype(OciFunctions::BindByName),
+    decltype(OciFunctions::DefineByPos),
+    decltype(OciFunctions::TransCommit),
+    decltype(OciFunctions::TransRollback),
+    decltype(OciFunctions::ErrorGet)>,
+              "the OCI function table must use the library's calling convention");
 using Api = std::shared_ptr<const OciFunctions>;
 
 // Every error record of the handle, one per line, as Oracle worded it.
@@ -126,7 +154,7 @@ private:
 struct Session {
     explicit Session(const Api& oci)
         : oci(oci), env(oci, OCI_HTYPE_ENV), err(oci, OCI_HTYPE_ERROR), server(oci, OCI_HTYPE_SERVER),
-          service(oci, OCI_HTYPE_SVCCTX), user(oci, OCI_HTYPE_SESSION)
+          service(oci, OCI_HTYPE_SVCCTX), user(oci, OCI_HTYPE_SESSION), breakErr(oci, OCI_HTYPE_ERROR)
     {
     }
     ~Session()
@@ -144,6 +172,7 @@ struct Session {
     Handle server;
     Handle service;
     Handle user;
+    Handle breakErr;  // OCIBreak's own, as it runs beside a call using `err`
     bool attached = false;
     bool loggedOn = false;
 };
@@ -206,6 +235,32 @@ std::string UpperAscii(std::string s)
     return s;
 }
 
+// OCIBreak stops, from another thread, the call running on a service context.
+class OracleCanceller final : public Canceller {
+public:
+    OracleCanceller(Api oci, const Session& s)
+        : oci_(std::move(oci)), service_(s.service.get()), err_(s.breakErr.as<OCIError>())
+    {
+    }
+    void cancel() noexcept override
+    {
+        std::lock_guard lock(mutex_);
+        if (service_)
+            oci_->Break(service_, err_);
+    }
+    void forget() noexcept
+    {
+        std::lock_guard lock(mutex_);
+        service_ = nullptr;
+    }
+
+private:
+    Api oci_;
+    std::mutex mutex_;
+    void* service_;
+    OCIError* err_;
+};
+
 class OracleAdapter final : public DbAdapter {
 public:
     // `home` is kept but not applied: the library is named in full by the link and
@@ -231,7 +286,7 @@ public:
         if (!Ok(rc))
             Throw(*oci_, rc, env, OCI_HTYPE_ENV, "Não foi possível iniciar o ambiente do Oracle Client");
 
-        for (Handle* h : {&s->err, &s->server, &s->service, &s->user}) {
+        for (Handle* h : {&s->err, &s->server, &s->service, &s->user, &s->breakErr}) {
             rc = oci_->HandleAlloc(env, h->out(), h->type(), 0, nullptr);
             if (!Ok(rc))
                 Throw(*oci_, rc, env, OCI_HTYPE_ENV, "Não foi possível alocar os recursos do Oracle Client");
@@ -263,12 +318,18 @@ public:
         Check(oci_->AttrSet(s->service.get(), OCI_HTYPE_SVCCTX, s->user.get(), 0, OCI_ATTR_SESSION, err), *s,
               "Não foi possível conectar ao Oracle");
 
+        canceller_ = std::make_shared<OracleCanceller>(oci_, *s);
         session_ = std::move(s);
         inTransaction_ = false;
     }
 
+    std::shared_ptr<Canceller> canceller() const override { return canceller_; }
+
     void close() noexcept override
     {
+        if (canceller_)
+            canceller_->forget();
+        canceller_.reset();
         if (session_ && inTransaction_)
             // Explicit: what a logoff does to pending work is not ours to leave to chance.
             oci_->TransRollback(session_->service.as<OCISvcCtx>(), session_->err.as<OCIError>(), OCI_DEFAULT);
@@ -398,6 +459,7 @@ private:
     [[maybe_unused]] std::string home_;
     std::unique_ptr<Session> session_;
     bool inTransaction_ = false;
+    std::shared_ptr<OracleCanceller> canceller_;
 };
 
 } // namespace

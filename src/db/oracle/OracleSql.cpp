@@ -1,6 +1,8 @@
 #include "db/oracle/OracleSql.h"
 
 #include <cctype>
+#include <optional>
+#include <vector>
 
 namespace brivel::db {
 
@@ -36,16 +38,97 @@ std::string FirstBindPlaceholder(const std::string& sql)
     return {};
 }
 
+namespace {
+
+// An Oracle Net parameter "(NAME=value)" or "(NAME=(...)(...))".
+struct NetParam {
+    std::string name;  // upper case, blanks around it removed
+    size_t valueAt = 0; // offset just after the "="
+    std::vector<NetParam> children;
+};
+
+class NetParser {
+public:
+    explicit NetParser(const std::string& text) : s_(text) {}
+
+    // The whole text as one parameter, or nothing when it is not well formed.
+    std::optional<NetParam> Parse()
+    {
+        NetParam root;
+        if (!Param(root))
+            return std::nullopt;
+        SkipBlanks();
+        if (i_ != s_.size())
+            return std::nullopt;
+        return root;
+    }
+
+private:
+    void SkipBlanks()
+    {
+        while (i_ < s_.size() && std::isspace(static_cast<unsigned char>(s_[i_])))
+            ++i_;
+    }
+
+    bool Param(NetParam& p)
+    {
+        SkipBlanks();
+        if (i_ >= s_.size() || s_[i_] != '(')
+            return false;
+        const size_t nameStart = ++i_;
+        while (i_ < s_.size() && s_[i_] != '=' && s_[i_] != '(' && s_[i_] != ')')
+            ++i_;
+        if (i_ >= s_.size() || s_[i_] != '=')
+            return false;
+        for (size_t k = nameStart; k < i_; ++k)
+            if (!std::isspace(static_cast<unsigned char>(s_[k])))
+                p.name += static_cast<char>(std::toupper(static_cast<unsigned char>(s_[k])));
+        p.valueAt = ++i_;
+        SkipBlanks();
+        if (i_ < s_.size() && s_[i_] == '(') {
+            while (i_ < s_.size() && s_[i_] == '(') {
+                NetParam child;
+                if (!Param(child))
+                    return false;
+                p.children.push_back(std::move(child));
+                SkipBlanks();
+            }
+        } else {
+            // A plain value; double quotes let it hold the reserved characters.
+            while (i_ < s_.size() && s_[i_] != ')') {
+                if (s_[i_] == '(' || s_[i_] == '=')
+                    return false;
+                if (s_[i_] == '"') {
+                    const size_t close = s_.find('"', i_ + 1);
+                    if (close == std::string::npos)
+                        return false;
+                    i_ = close;
+                }
+                ++i_;
+            }
+        }
+        if (i_ >= s_.size() || s_[i_] != ')')
+            return false;
+        ++i_;
+        return true;
+    }
+
+    const std::string& s_;
+    size_t i_ = 0;
+};
+
+} // namespace
+
 std::string WithConnectTimeout(const std::string& descriptor)
 {
-    std::string upper = descriptor;
-    for (char& c : upper)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    const std::string head = "(DESCRIPTION=";
-    if (upper.compare(0, head.size(), head) != 0 || upper.find("CONNECT_TIMEOUT") != std::string::npos)
+    const std::optional<NetParam> root = NetParser(descriptor).Parse();
+    if (!root || root->name != "DESCRIPTION" || root->children.empty())
         return descriptor;
-    return descriptor.substr(0, head.size()) + "(CONNECT_TIMEOUT=15)(TRANSPORT_CONNECT_TIMEOUT=15)" +
-           descriptor.substr(head.size());
+    for (const NetParam& p : root->children)
+        if (p.name == "CONNECT_TIMEOUT" || p.name == "TRANSPORT_CONNECT_TIMEOUT")
+            return descriptor;  // the descriptor's own bound stands
+    return descriptor.substr(0, root->valueAt) + "(CONNECT_TIMEOUT=15)(TRANSPORT_CONNECT_TIMEOUT=15)" +
+           descriptor.substr(root->valueAt);
 }
 
 } // namespace brivel::db

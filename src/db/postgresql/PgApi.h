@@ -1,4 +1,5 @@
 #pragma once
+#include "db/CallingConvention.h"
 #include "db/ClientLibrary.h"
 
 #include <libpq-fe.h>
@@ -26,6 +27,10 @@ struct PgApi {
     decltype(&PQfname) fname;
     decltype(&PQgetvalue) getvalue;
     decltype(&PQgetisnull) getisnull;
+    decltype(&PQgetCancel) getCancel;
+    decltype(&PQcancel) cancel;
+    decltype(&PQfreeCancel) freeCancel;
+    decltype(&PQsocket) socket;
 
     // Throws naming the library file and the first missing function.
     explicit PgApi(const ClientLibrary& lib);
@@ -33,5 +38,26 @@ struct PgApi {
     // The table of `lib`, resolved once per loaded library.
     static std::shared_ptr<const PgApi> For(const std::shared_ptr<ClientLibrary>& lib);
 };
+
+// libpq uses the C convention on Windows too.
+static_assert(AllCdecl<
+    decltype(PgApi::connectdbParams),
+    decltype(PgApi::status),
+    decltype(PgApi::errorMessage),
+    decltype(PgApi::finish),
+    decltype(PgApi::setNoticeProcessor),
+    decltype(PgApi::transactionStatus),
+    decltype(PgApi::exec),
+    decltype(PgApi::execParams),
+    decltype(PgApi::resultStatus),
+    decltype(PgApi::resultErrorMessage),
+    decltype(PgApi::cmdStatus),
+    decltype(PgApi::clear),
+    decltype(PgApi::ntuples),
+    decltype(PgApi::nfields),
+    decltype(PgApi::fname),
+    decltype(PgApi::getvalue),
+    decltype(PgApi::getisnull)>,
+              "the libpq function table must use the library's calling convention");
 
 } // namespace brivel::db

@@ -6,6 +6,12 @@
 
 #include <mutex>
 
+#ifdef _WIN32
+#include <winsock2.h>
+#else
+#include <sys/socket.h>
+#endif
+
 namespace brivel::db {
 
 PgApi::PgApi(const ClientLibrary& lib)
@@ -27,6 +33,10 @@ PgApi::PgApi(const ClientLibrary& lib)
     lib.resolve(fname, "PQfname");
     lib.resolve(getvalue, "PQgetvalue");
     lib.resolve(getisnull, "PQgetisnull");
+    lib.resolve(getCancel, "PQgetCancel");
+    lib.resolve(cancel, "PQcancel");
+    lib.resolve(freeCancel, "PQfreeCancel");
+    lib.resolve(socket, "PQsocket");
 }
 
 std::shared_ptr<const PgApi> PgApi::For(const std::shared_ptr<ClientLibrary>& lib)
@@ -70,12 +80,52 @@ bool SameNameIgnoringCase(const char* a, const std::string& b)
 
 void IgnoreNotice(void*, const char*) {}
 
+// PQcancel opens its own connection to the server with the key libpq got at
+// login, so it needs nothing of the connection it cancels.
+class PgCanceller final : public Canceller {
+public:
+    PgCanceller(std::shared_ptr<const PgApi> api, PGconn* conn)
+        : api_(std::move(api)), cancel_(api_->getCancel(conn)), socket_(api_->socket(conn))
+    {
+    }
+    ~PgCanceller() override
+    {
+        if (cancel_)
+            api_->freeCancel(cancel_);
+    }
+    void cancel() noexcept override
+    {
+        char reason[256];
+        if (cancel_)
+            api_->cancel(cancel_, reason, sizeof reason);
+    }
+    void abort() noexcept override
+    {
+        std::lock_guard lock(mutex_);
+        if (socket_ >= 0)
+            ::shutdown(socket_, 2);  // SHUT_RDWR / SD_BOTH: the blocked read returns at once
+    }
+    // Before PQfinish closes the socket, whose number may then be reused.
+    void forget() noexcept
+    {
+        std::lock_guard lock(mutex_);
+        socket_ = -1;
+    }
+
+private:
+    std::shared_ptr<const PgApi> api_;
+    PGcancel* cancel_;
+    std::mutex mutex_;
+    int socket_;
+};
+
 class PostgresAdapter final : public DbAdapter {
 public:
     explicit PostgresAdapter(std::shared_ptr<ClientLibrary> lib)
         : lib_(std::move(lib)), api_(PgApi::For(lib_)), conn_(nullptr, ConnDeleter{api_->finish})
     {
     }
+    ~PostgresAdapter() override { close(); }
 
     void open(const ConnectionDefinition& def) override
     {
@@ -115,10 +165,19 @@ public:
         }
         // libpq prints notices (such as warnings) to stderr otherwise.
         api_->setNoticeProcessor(conn.get(), IgnoreNotice, nullptr);
+        canceller_ = std::make_shared<PgCanceller>(api_, conn.get());
         conn_ = std::move(conn);
     }
 
-    void close() noexcept override { conn_.reset(); }
+    void close() noexcept override
+    {
+        if (canceller_)
+            canceller_->forget();
+        canceller_.reset();
+        conn_.reset();
+    }
+
+    std::shared_ptr<Canceller> canceller() const override { return canceller_; }
 
     bool isOpen() const override { return conn_ != nullptr; }
 
@@ -228,6 +287,7 @@ private:
     std::shared_ptr<ClientLibrary> lib_;
     std::shared_ptr<const PgApi> api_;
     Conn conn_;
+    std::shared_ptr<PgCanceller> canceller_;
 };
 
 } // namespace

@@ -5,7 +5,10 @@
 
 #include <sqlite3.h>
 
+#include <atomic>
+#include <chrono>
 #include <mutex>
+#include <thread>
 
 namespace brivel::db {
 
@@ -16,7 +19,8 @@ struct SqliteApi {
     decltype(&sqlite3_open_v2) open_v2;
     decltype(&sqlite3_close) close;
     decltype(&sqlite3_errmsg) errmsg;
-    decltype(&sqlite3_busy_timeout) busy_timeout;
+    decltype(&sqlite3_busy_handler) busy_handler;
+    decltype(&sqlite3_interrupt) interrupt;
     decltype(&sqlite3_exec) exec;
     decltype(&sqlite3_free) free;
     decltype(&sqlite3_get_autocommit) get_autocommit;
@@ -35,7 +39,8 @@ struct SqliteApi {
         lib.resolve(open_v2, "sqlite3_open_v2");
         lib.resolve(close, "sqlite3_close");
         lib.resolve(errmsg, "sqlite3_errmsg");
-        lib.resolve(busy_timeout, "sqlite3_busy_timeout");
+        lib.resolve(busy_handler, "sqlite3_busy_handler");
+        lib.resolve(interrupt, "sqlite3_interrupt");
         lib.resolve(exec, "sqlite3_exec");
         lib.resolve(free, "sqlite3_free");
         lib.resolve(get_autocommit, "sqlite3_get_autocommit");
@@ -56,15 +61,10 @@ struct SqliteApi {
 const SqliteApi& Api()
 {
     static std::mutex mutex;
-    static std::shared_ptr<ClientLibrary> lib;
     static std::unique_ptr<SqliteApi> api;
     std::lock_guard lock(mutex);
-    if (!api) {
-        auto loaded = ClientLibrary::Load(SqliteLibraryFiles(), "SQLite");
-        api = std::make_unique<SqliteApi>(*loaded);
-        loaded->pinForProcessLifetime();
-        lib = std::move(loaded);
-    }
+    if (!api)
+        api = std::make_unique<SqliteApi>(*ClientLibrary::Load(SqliteLibraryFiles(), "SQLite"));
     return *api;
 }
 
@@ -87,6 +87,44 @@ std::string PragmaWord(const std::string& param, const std::string& value, std::
     throw Error("Valor inválido para " + param + " do SQLite: \"" + value + "\".");
 }
 
+// Another process holding a lock is waited for this long before "database is locked".
+constexpr int kBusyWaitMs = 5000;
+constexpr int kBusyStepMs = 10;
+
+// sqlite3_interrupt stops the running statement; the wait for another process's
+// lock is SQLite's busy handler, which the interrupt does not reach, so ours
+// also gives up when cancelled.
+class SqliteCanceller final : public Canceller {
+public:
+    SqliteCanceller(const SqliteApi& api, sqlite3* db) : api_(api), db_(db) {}
+    void arm() noexcept override { cancelled_ = false; }
+    void cancel() noexcept override
+    {
+        cancelled_ = true;
+        std::lock_guard lock(mutex_);
+        if (db_)
+            api_.interrupt(db_);
+    }
+    void forget() noexcept
+    {
+        std::lock_guard lock(mutex_);
+        db_ = nullptr;
+    }
+    static int BusyWait(void* self, int attempts)
+    {
+        if (static_cast<SqliteCanceller*>(self)->cancelled_ || attempts * kBusyStepMs >= kBusyWaitMs)
+            return 0;
+        std::this_thread::sleep_for(std::chrono::milliseconds(kBusyStepMs));
+        return 1;
+    }
+
+private:
+    const SqliteApi& api_;
+    std::mutex mutex_;
+    sqlite3* db_;
+    std::atomic<bool> cancelled_{false};
+};
+
 class SqliteAdapter final : public DbAdapter {
 public:
     SqliteAdapter() : api_(Api()), db_(nullptr, DbCloser{api_.close}) {}
@@ -102,7 +140,8 @@ public:
             throw Error("Não foi possível abrir o banco SQLite \"" + path + "\": " +
                         (db ? api_.errmsg(db.get()) : "memória insuficiente") + ".");
         // Another process holding a lock is waited for instead of failing at once.
-        api_.busy_timeout(db.get(), 5000);
+        auto canceller = std::make_shared<SqliteCanceller>(api_, db.get());
+        api_.busy_handler(db.get(), &SqliteCanceller::BusyWait, canceller.get());
         std::string pragmas;
         if (def.has("LockingMode"))
             pragmas += "PRAGMA locking_mode=" + PragmaWord("LockingMode", def.value("LockingMode"), {"NORMAL", "EXCLUSIVE"}) + ";";
@@ -112,10 +151,21 @@ public:
         // Opening is lazy: reading the schema is what finds a file that is not a database.
         pragmas += "PRAGMA schema_version;";
         run(db.get(), pragmas, "Não foi possível abrir o banco SQLite \"" + path + "\": ");
+        canceller_ = std::move(canceller);
         db_ = std::move(db);
     }
 
-    void close() noexcept override { db_.reset(); }
+    ~SqliteAdapter() override { close(); }
+
+    void close() noexcept override
+    {
+        if (canceller_)
+            canceller_->forget();
+        db_.reset();
+        canceller_.reset();
+    }
+
+    std::shared_ptr<Canceller> canceller() const override { return canceller_; }
 
     bool isOpen() const override { return db_ != nullptr; }
 
@@ -220,6 +270,7 @@ private:
 
     const SqliteApi& api_;
     Db db_;
+    std::shared_ptr<SqliteCanceller> canceller_;
 };
 
 } // namespace

@@ -4,6 +4,7 @@
 #include "core/TextCodec.h"
 #include "db/AdapterFactories.h"
 
+#include <algorithm>
 #include <mutex>
 #include <vector>
 
@@ -19,8 +20,6 @@ std::shared_ptr<const Api> Api::Load()
 
     auto api = std::make_shared<Api>();
     api->library = ClientLibrary::Load(OdbcLibraryFiles(), "gerenciador ODBC");
-    // The manager keeps drivers loaded behind our back; unloading it under them is not safe.
-    api->library->pinForProcessLifetime();
     const ClientLibrary& lib = *api->library;
     lib.resolve(api->AllocHandle, "SQLAllocHandle");
     lib.resolve(api->FreeHandle, "SQLFreeHandle");
@@ -38,6 +37,7 @@ std::shared_ptr<const Api> Api::Load()
     lib.resolve(api->Fetch, "SQLFetch");
     lib.resolve(api->GetData, "SQLGetData");
     lib.resolve(api->GetDiagRecW, "SQLGetDiagRecW");
+    lib.resolve(api->Cancel, "SQLCancel");
     loaded = std::move(api);
     return loaded;
 }
@@ -62,6 +62,12 @@ std::string Narrow(const SQLWCHAR* text, size_t length)
     return Utf16ToUtf8(std::u16string(reinterpret_cast<const char16_t*>(text), length));
 }
 
+void TooLong(const char* what, size_t length, unsigned long long max)
+{
+    throw Error(std::string("SQL Server: ") + what + " tem " + std::to_string(length) +
+                " unidades de texto (UTF-16); o ODBC aceita no máximo " + std::to_string(max) + ".");
+}
+
 std::string Diagnostics(const Api& api, SQLSMALLINT type, SQLHANDLE handle)
 {
     std::string out;
@@ -75,10 +81,10 @@ std::string Diagnostics(const Api& api, SQLSMALLINT type, SQLHANDLE handle)
         SQLRETURN rc = api.GetDiagRecW(type, handle, record, state, &native, text.data(),
                                        static_cast<SQLSMALLINT>(text.size()), &length);
         if (rc == SQL_SUCCESS_WITH_INFO && length >= static_cast<SQLSMALLINT>(text.size())) {
-            // Truncated: ask again with room for the whole text.
-            text.assign(static_cast<size_t>(length) + 1, 0);
+            // Truncated: ask again with room for the whole text, as far as a SQLSMALLINT reaches.
+            text.assign(std::min<size_t>(static_cast<size_t>(length) + 1, std::numeric_limits<SQLSMALLINT>::max()), 0);
             rc = api.GetDiagRecW(type, handle, record, state, &native, text.data(),
-                                 static_cast<SQLSMALLINT>(text.size()), &length);
+                                 Length<SQLSMALLINT>(text.size(), "a mensagem do driver"), &length);
         }
         if (!Succeeded(rc))
             break;

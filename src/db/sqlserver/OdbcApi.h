@@ -8,8 +8,10 @@
 #include <sqlext.h>
 #include <sqlucode.h>
 
+#include "db/CallingConvention.h"
 #include "db/ClientLibrary.h"
 
+#include <limits>
 #include <memory>
 #include <string>
 
@@ -38,10 +40,31 @@ struct Api {
     decltype(&::SQLFetch) Fetch = nullptr;
     decltype(&::SQLGetData) GetData = nullptr;
     decltype(&::SQLGetDiagRecW) GetDiagRecW = nullptr;
+    decltype(&::SQLCancel) Cancel = nullptr;
 
     // The driver manager of this platform, loaded once for the process.
     static std::shared_ptr<const Api> Load();
 };
+
+// The driver manager exports __stdcall functions on 32-bit Windows (SQL_API).
+static_assert(AllStdcall<
+    decltype(Api::AllocHandle),
+    decltype(Api::FreeHandle),
+    decltype(Api::SetEnvAttr),
+    decltype(Api::DriversW),
+    decltype(Api::SetConnectAttrW),
+    decltype(Api::DriverConnectW),
+    decltype(Api::Disconnect),
+    decltype(Api::EndTran),
+    decltype(Api::ExecDirectW),
+    decltype(Api::MoreResults),
+    decltype(Api::BindParameter),
+    decltype(Api::NumResultCols),
+    decltype(Api::DescribeColW),
+    decltype(Api::Fetch),
+    decltype(Api::GetData),
+    decltype(Api::GetDiagRecW)>,
+              "the ODBC function table must use the library's calling convention");
 
 // One ODBC handle, freed with its library's SQLFreeHandle.
 class Handle {
@@ -94,5 +117,17 @@ inline bool Succeeded(SQLRETURN rc) { return rc == SQL_SUCCESS || rc == SQL_SUCC
 
 std::u16string Wide(const std::string& utf8);
 std::string Narrow(const SQLWCHAR* text, size_t length);
+
+[[noreturn]] void TooLong(const char* what, size_t length, unsigned long long max);
+
+// A length in the integer type of the ODBC argument that takes it. A length that
+// does not fit throws: cast, it would wrap to a small or negative one (SQL_NTS
+// among them) and the driver would read a truncated text.
+template <class T> T Length(size_t length, const char* what)
+{
+    if (length > static_cast<unsigned long long>(std::numeric_limits<T>::max()))
+        TooLong(what, length, static_cast<unsigned long long>(std::numeric_limits<T>::max()));
+    return static_cast<T>(length);
+}
 
 } // namespace brivel::db::odbc

@@ -5,6 +5,7 @@
 #include "db/sqlserver/SqlServerDriver.h"
 
 #include <algorithm>
+#include <mutex>
 #include <vector>
 
 namespace brivel::db {
@@ -33,6 +34,41 @@ std::string UpperAscii(std::string s)
 
 SQLWCHAR* W(std::u16string& s) { return reinterpret_cast<SQLWCHAR*>(s.data()); }
 
+// SQLCancel, called from another thread, stops the function running on a
+// statement handle; the adapter says which statement that is.
+class OdbcCanceller final : public Canceller {
+public:
+    explicit OdbcCanceller(std::shared_ptr<const odbc::Api> api) : api_(std::move(api)) {}
+    void cancel() noexcept override
+    {
+        std::lock_guard lock(mutex_);
+        if (statement_ != SQL_NULL_HANDLE)
+            api_->Cancel(statement_);
+    }
+    void use(SQLHSTMT statement) noexcept
+    {
+        std::lock_guard lock(mutex_);
+        statement_ = statement;
+    }
+
+    // The statement of one call, known to the canceller until it is freed.
+    class InUse {
+    public:
+        InUse(const std::shared_ptr<OdbcCanceller>& c, const odbc::Handle& stmt) : c_(c) { c_->use(stmt.get()); }
+        ~InUse() { c_->use(SQL_NULL_HANDLE); }
+        InUse(const InUse&) = delete;
+        InUse& operator=(const InUse&) = delete;
+
+    private:
+        std::shared_ptr<OdbcCanceller> c_;
+    };
+
+private:
+    std::shared_ptr<const odbc::Api> api_;
+    std::mutex mutex_;
+    SQLHSTMT statement_ = SQL_NULL_HANDLE;
+};
+
 class SqlServerAdapter final : public DbAdapter {
 public:
     ~SqlServerAdapter() override { close(); }
@@ -56,15 +92,18 @@ public:
 
         std::u16string in = odbc::Wide(SqlServerConnectionString(driver, def));
         SQLSMALLINT outLength = 0;
-        rc = api_->DriverConnectW(dbc.get(), nullptr, W(in), static_cast<SQLSMALLINT>(in.size()), nullptr, 0,
-                                  &outLength, SQL_DRIVER_NOPROMPT);
+        rc = api_->DriverConnectW(dbc.get(), nullptr, W(in), odbc::Length<SQLSMALLINT>(in.size(), "a cadeia de conexão"),
+                                  nullptr, 0, &outLength, SQL_DRIVER_NOPROMPT);
         if (!Succeeded(rc))
             Fail(*api_, SQL_HANDLE_DBC, dbc.get(), rc, "Não foi possível conectar ao SQL Server (driver " + driver + ")");
 
         env_ = std::move(env);
         dbc_ = std::move(dbc);
         connected_ = true;
+        canceller_ = std::make_shared<OdbcCanceller>(api_);
     }
+
+    std::shared_ptr<Canceller> canceller() const override { return canceller_; }
 
     void close() noexcept override
     {
@@ -79,6 +118,7 @@ public:
         }
         dbc_.reset();
         env_.reset();
+        canceller_.reset();
         connected_ = false;
         manualCommit_ = false;
         inTransaction_ = false;
@@ -89,8 +129,9 @@ public:
     void execute(const std::string& sql) override
     {
         odbc::Handle stmt = NewStatement();
+        const OdbcCanceller::InUse inUse(canceller_, stmt);
         std::u16string text = odbc::Wide(sql);
-        SQLRETURN rc = api_->ExecDirectW(stmt.get(), W(text), static_cast<SQLINTEGER>(text.size()));
+        SQLRETURN rc = api_->ExecDirectW(stmt.get(), W(text), odbc::Length<SQLINTEGER>(text.size(), "o comando"));
         if (rc != SQL_NO_DATA && !Succeeded(rc))
             Fail(*api_, SQL_HANDLE_STMT, stmt.get(), rc, "");
         // SQL Server reports errors of later results in a batch only when they are reached.
@@ -141,16 +182,19 @@ public:
     long long queryInt(const std::string& sql, const std::string& value, const std::string& column) override
     {
         odbc::Handle stmt = NewStatement();
+        const OdbcCanceller::InUse inUse(canceller_, stmt);
         std::u16string param = odbc::Wide(value);
-        SQLLEN paramLength = static_cast<SQLLEN>(param.size() * sizeof(SQLWCHAR));
+        SQLLEN paramLength = odbc::Length<SQLLEN>(param.size() * sizeof(SQLWCHAR), "o parâmetro da consulta");
         SQLRETURN rc = api_->BindParameter(stmt.get(), 1, SQL_PARAM_INPUT, SQL_C_WCHAR, SQL_WVARCHAR,
                                            std::max<SQLULEN>(param.size(), 1), 0, W(param),
-                                           static_cast<SQLLEN>((param.size() + 1) * sizeof(SQLWCHAR)), &paramLength);
+                                           odbc::Length<SQLLEN>((param.size() + 1) * sizeof(SQLWCHAR),
+                                                                "o parâmetro da consulta"),
+                                           &paramLength);
         if (!Succeeded(rc))
             Fail(*api_, SQL_HANDLE_STMT, stmt.get(), rc, "Falha ao associar o parâmetro da consulta");
 
         std::u16string text = odbc::Wide(sql);
-        rc = api_->ExecDirectW(stmt.get(), W(text), static_cast<SQLINTEGER>(text.size()));
+        rc = api_->ExecDirectW(stmt.get(), W(text), odbc::Length<SQLINTEGER>(text.size(), "a consulta"));
         if (!Succeeded(rc))
             Fail(*api_, SQL_HANDLE_STMT, stmt.get(), rc, "");
 
@@ -245,6 +289,7 @@ private:
     bool connected_ = false;
     bool manualCommit_ = false;
     bool inTransaction_ = false;
+    std::shared_ptr<OdbcCanceller> canceller_;
 };
 
 } // namespace

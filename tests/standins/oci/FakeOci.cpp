@@ -10,6 +10,8 @@
 //  - SELECT COUNT(*) [alias] FROM USER_TABLES ... :name counts the tables named
 //    by the bound text (upper-cased); FROM <table> counts its rows;
 //  - a statement holding /*ERRO_RECURSIVO*/ fails with two error records;
+//  - a statement holding /*ESPERA*/ waits (at most two minutes) until OCIBreak
+//    is called from another thread, then fails with ORA-01013;
 //  - anything else is ORA-00900.
 // Every call worth checking is appended to fakeoci.log beside the library file,
 // so that each copy of the library, loaded from its own folder, logs apart.
@@ -20,6 +22,9 @@
 #include <dlfcn.h>
 
 #include <cctype>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -107,6 +112,12 @@ std::string LogPath()
     const size_t slash = file.rfind('/');
     return (slash == std::string::npos ? std::string() : file.substr(0, slash + 1)) + "fakeoci.log";
 }
+
+// The statement waiting for OCIBreak, and the break.
+std::mutex g_breakMutex;
+std::condition_variable g_breakWake;
+bool g_breakWaiting = false;
+bool g_break = false;
 
 void Log(const std::string& line)
 {
@@ -490,6 +501,15 @@ sword OCIStmtExecute(OCISvcCtx* svchp, OCIStmt* stmtp, OCIError* errhp, ub4 iter
     const ub2 type = StatementType(stmt->sql);
     if (type != OCI_STMT_SELECT && iters == 0)
         return Fail(errhp, 24333, "ORA-24333: zero iteration count");
+    if (stmt->sql.find("/*ESPERA*/") != std::string::npos) {
+        std::unique_lock lock(g_breakMutex);
+        g_breakWaiting = true;
+        const bool broken = g_breakWake.wait_for(lock, std::chrono::minutes(2), [] { return g_break; });
+        g_break = false;
+        g_breakWaiting = false;
+        if (broken)
+            return Fail(errhp, 1013, "ORA-01013: user requested cancel of current operation");
+    }
     if (stmt->sql.find("/*ERRO_RECURSIVO*/") != std::string::npos)
         return Fail(errhp, {{604, "ORA-00604: error occurred at recursive SQL level 1"},
                             {1653, "ORA-01653: unable to extend table SYS.OBJ$ by 8 in tablespace SYSTEM"}});
@@ -601,6 +621,20 @@ sword OCITransRollback(OCISvcCtx* svchp, OCIError* errhp, ub4)
     return OCI_SUCCESS;
 }
 #endif
+
+sword OCIBreak(void* hndlp, OCIError* errhp)
+{
+    if (!As<SvcObj>(hndlp, OCI_HTYPE_SVCCTX) || !errhp)
+        return OCI_INVALID_HANDLE;
+    {
+        std::lock_guard lock(g_breakMutex);
+        // A break with no call running is answered and forgotten, as by the server.
+        g_break = g_breakWaiting;
+    }
+    g_breakWake.notify_all();
+    Log("BREAK");
+    return OCI_SUCCESS;
+}
 
 sword OCIErrorGet(void* hndlp, ub4 recordno, OraText*, sb4* errcodep, OraText* bufp, ub4 bufsiz, ub4 type)
 {

@@ -1,0 +1,242 @@
+#include "cli/CliCommands.h"
+
+#include "cli/Terminal.h"
+#include "core/AppPaths.h"
+#include "core/ConfigApiIni.h"
+#include "core/ConnectionDefinition.h"
+#include "core/Error.h"
+#include "core/LocalClients.h"
+#include "core/SchemaScript.h"
+#include "db/AdapterFactories.h"
+#include "db/Connection.h"
+#include "flow/InstallFlow.h"
+
+#include <algorithm>
+#include <atomic>
+#include <csignal>
+#include <iostream>
+
+namespace brivel::cli {
+
+namespace {
+
+// The connection and its two driver links, as the wizard's window owns them.
+struct Session {
+    db::DriverLink pg{"PG", "PostgreSQL", db::PostgresLibraryFiles()};
+    db::DriverLink oracle{"Ora", "Oracle", db::OracleLibraryFiles()};
+    db::Connection conn{db::DriverLinks{&pg, &oracle}};
+
+    // The wizard's connection definition for the fields, its client library
+    // taken from beside the executable for PostgreSQL and Oracle.
+    void define(const ConnectionFields& f, InstallLog& log)
+    {
+        conn.close();
+        conn.clearParams();
+        conn.setLoginPrompt(false);
+        if (f.kind() == tbPostgreSQL) {
+            const LocalClientSetup setup = PreparePostgreSQLClient(ExecutableFolder());
+            pg.Release();
+            pg.VendorHome.clear();
+            pg.VendorLib = setup.libraryPath;
+            log.line("PostgreSQL libpq carregada de: " + setup.libraryPath);
+        } else if (f.kind() == tbOracle) {
+            const LocalClientSetup setup = PrepareOracleClient(ExecutableFolder());
+            oracle.VendorHome = setup.homeFolder;
+            oracle.VendorLib = setup.libraryPath;
+        }
+        const ConnectionDefinition def = DefinitionFor(f);
+        conn.setDriverID(def.driverID());
+        for (const auto& [name, value] : def.params())
+            conn.setParam(name, value);
+    }
+};
+
+// The wizard's validation; its message and exit 2 when a field is wrong.
+bool Valid(const ConnectionFields& f, Report& report)
+{
+    try {
+        ValidarCamposConexao(f);
+        return true;
+    } catch (const Error& e) {
+        report.error(e.what());
+        return false;
+    }
+}
+
+bool Connect(Session& s, const ConnectionFields& f, Report& report)
+{
+    try {
+        s.define(f, report);
+        s.conn.open();
+        return true;
+    } catch (const std::exception& e) {
+        report.error(std::string("Erro ao conectar ao banco: ") + e.what());
+        return false;
+    }
+}
+
+nlohmann::json Tables(const std::vector<std::string>& tables) { return nlohmann::json(tables); }
+
+// Ctrl+C during an installation: the flow stops before its next statement and undoes the run.
+std::atomic<InstallFlow*> gRunning{nullptr};
+extern "C" void OnInterrupt(int)
+{
+    if (InstallFlow* flow = gRunning.load())
+        flow->requestCancel();
+}
+
+} // namespace
+
+int Testar(const Options& o, const ConnectionFields& f, Report& report)
+{
+    if (!Valid(f, report))
+        return kUsage;
+    const std::string path = o.config.empty() ? ConfigApiIniPath(ExecutableFolder()) : o.config;
+    report.data()["config"] = path;
+    Session s;
+    if (!Connect(s, f, report))
+        return kFailure;
+    try {
+        SaveConfigApiIni(path, f, ExecutableFolder());
+    } catch (const std::exception& e) {
+        s.conn.close();
+        report.error(std::string("Erro ao conectar ao banco: ") + e.what());
+        return kFailure;
+    }
+    report.line("Conexão realizada com sucesso.");
+    report.line("Arquivo configApi.ini criado em: " + path);
+    s.conn.close();
+    report.data()["resultado"] = "conectado";
+    return kOk;
+}
+
+int Script(const Options& o, const ConnectionFields& f, Report& report)
+{
+    if (f.kindIndex < 0) {
+        report.error("Informe o tipo do banco.");
+        return kUsage;
+    }
+    const std::string text = ScriptFor(f.kind());
+    if (o.saida.empty()) {
+        std::cout.write(text.data(), static_cast<std::streamsize>(text.size()));
+        std::cout.flush();
+        report.data()["resultado"] = "script";
+        return std::cout ? kOk : kFailure;
+    }
+    try {
+        WriteFileReplacing(o.saida, "\xEF\xBB\xBF" + text);
+    } catch (const std::exception& e) {
+        report.error(e.what());
+        return kFailure;
+    }
+    report.line("Script salvo em: " + o.saida);
+    report.data()["resultado"] = "script";
+    report.data()["arquivo"] = o.saida;
+    return kOk;
+}
+
+int Instalar(const ConnectionFields& f, Report& report)
+{
+    if (!Valid(f, report))
+        return kUsage;
+    Session s;
+    if (!Connect(s, f, report))
+        return kFailure;
+    const TTipoBanco kind = f.kind();
+    InstallFlow flow(s.conn, kind, DisplayName(kind), report);
+    gRunning.store(&flow);
+    auto previous = std::signal(SIGINT, OnInterrupt);
+    InstallResult r;
+    std::string escaped;
+    try {
+        r = flow.run();
+    } catch (const std::exception& e) {
+        escaped = e.what();
+    }
+    std::signal(SIGINT, previous == SIG_ERR ? SIG_DFL : previous);
+    gRunning.store(nullptr);
+    flow.close();
+
+    auto& d = report.data();
+    if (!escaped.empty()) {
+        d["resultado"] = "falha";
+        report.error("Erro ao criar estrutura: " + escaped);
+        return kFailure;
+    }
+    d["tabelas_criadas"] = Tables(r.outcome == InstallOutcome::Installed ? r.created : std::vector<std::string>{});
+    switch (r.outcome) {
+    case InstallOutcome::Installed:
+        d["resultado"] = "instalada";
+        return kOk;
+    case InstallOutcome::AlreadyInstalled:
+        d["resultado"] = "ja_instalada";
+        d["tabelas_encontradas"] = Tables(r.found);
+        return kOk;
+    case InstallOutcome::Incomplete:
+        d["resultado"] = "incompleta";
+        d["tabelas_encontradas"] = Tables(r.found);
+        d["tabelas_ausentes"] = Tables(r.missing);
+        report.error(IncompleteStructureText(r));
+        return kFailure;
+    case InstallOutcome::Failed:
+        break;
+    }
+    d["resultado"] = "falha";
+    d["desfeito"] = r.leftBehind.empty();
+    d["tabelas_removidas"] = Tables(r.undone);
+    d["tabelas_restantes"] = Tables(r.leftBehind);
+    report.error(InstallFailureText(r));
+    return kFailure;
+}
+
+int Verificar(const ConnectionFields& f, Report& report)
+{
+    if (!Valid(f, report))
+        return kUsage;
+    Session s;
+    if (!Connect(s, f, report))
+        return kFailure;
+    const TTipoBanco kind = f.kind();
+    InstallFlow flow(s.conn, kind, DisplayName(kind), report);
+    StructureState st;
+    try {
+        report.line(std::string("Banco selecionado: ") + DisplayName(kind));
+        report.line("Verificando estrutura existente...");
+        st = flow.inspect();
+    } catch (const std::exception& e) {
+        flow.close();
+        report.error(std::string("Erro ao verificar estrutura: ") + e.what());
+        return kFailure;
+    }
+    for (const char* t : kBrivelTables) {
+        const bool exists = std::find(st.found.begin(), st.found.end(), t) != st.found.end();
+        report.line(std::string("Tabela ") + t + (exists ? ": existe." : ": não existe."));
+    }
+    if (!st.found.empty()) {
+        report.line(std::string("Registros iniciais de API_CONFIG: ") + (st.configSeed ? "presentes." : "ausentes."));
+        report.line(std::string("Registros iniciais de API_SEQUENCIAIS: ") +
+                    (st.sequenceSeeds ? "presentes." : "ausentes."));
+    }
+    const char* const states[] = {"instalada", "não instalada", "parcial"};
+    report.line(std::string("Estrutura do Brivel: ") + states[st.state()] + ".");
+    flow.close();
+
+    auto& d = report.data();
+    d["tabelas_encontradas"] = Tables(st.found);
+    d["tabelas_ausentes"] = Tables(st.missing);
+    d["registros_iniciais"] = {{"API_CONFIG", st.configSeed}, {"API_SEQUENCIAIS", st.sequenceSeeds}};
+    switch (st.state()) {
+    case StructureState::Installed:
+        d["resultado"] = "instalada";
+        return kOk;
+    case StructureState::NotInstalled:
+        d["resultado"] = "nao_instalada";
+        return kNotInstalled;
+    case StructureState::Partial:
+        break;
+    }
+    d["resultado"] = "parcial";
+    return kPartial;
+}
+
+} // namespace brivel::cli

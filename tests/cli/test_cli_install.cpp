@@ -1,0 +1,204 @@
+// setupbriveldb-cli instalar and verificar, run as a process on real databases.
+#include "CliProcess.h"
+
+#include "core/SchemaScript.h"
+#include "support/DatabaseTarget.h"
+#include "support/TestServers.h"
+
+#include <QJsonArray>
+#include <QtTest>
+
+using namespace brivel;
+using namespace brivel::test;
+
+namespace {
+
+void AddKinds()
+{
+    QTest::addColumn<int>("kind");
+    QTest::newRow("SQLite") << int(tbSQLite);
+    QTest::newRow("PostgreSQL") << int(tbPostgreSQL);
+    QTest::newRow("MySQL") << int(tbMySQL);
+    QTest::newRow("Firebird") << int(tbFirebird);
+}
+
+QString Name(int kind) { return QString::fromUtf8(DisplayName(static_cast<TTipoBanco>(kind))); }
+
+// A database of the kind and the program beside a libpq, the password in BRIVEL_SENHA.
+struct Setup {
+    TempFolder folder;
+    Cli cli{folder};
+    DatabaseTarget t;
+    QStringList args;
+    QProcessEnvironment env = Cli::CleanEnvironment();
+
+    Outcome prepare(int kind)
+    {
+        LinkLibpq(folder);
+        if (auto r = t.prepare(kind, folder); !r)
+            return r;
+        args = ConnectionArgs(kind, t.login.server, t.login.port, t.login.database, t.login.user);
+        env.insert(QStringLiteral("BRIVEL_SENHA"), t.login.password);
+        return {};
+    }
+    CliRun run(const QString& command, const QStringList& more = {}) const
+    {
+        return cli.run(QStringList{command} + args + more, env);
+    }
+};
+
+QStringList Strings(const QJsonValue& v)
+{
+    QStringList out;
+    for (const QJsonValue& e : v.toArray())
+        out << e.toString();
+    return out;
+}
+
+} // namespace
+
+class CliInstallTest : public QObject {
+    Q_OBJECT
+private slots:
+    void installThenAlreadyInstalledAndVerify_data() { AddKinds(); }
+    void installThenAlreadyInstalledAndVerify()
+    {
+        QFETCH(int, kind);
+        Setup s;
+        BRIVEL_REQUIRE(s.prepare(kind));
+
+        CliRun r = s.run("verificar");
+        QCOMPARE(r.code, 3);
+        QVERIFY(r.messages().contains(QStringLiteral("Estrutura do Brivel: não instalada.")));
+
+        r = s.run("instalar");
+        QVERIFY2(r.code == 0, r.err.constData());
+        QStringList expected{"Banco selecionado: " + Name(kind), "Verificando estrutura existente...",
+                             "Criando estrutura do Brivel..."};
+        for (int i = 0; i < 13; ++i)
+            expected << "Executando comando...";
+        expected << "Estrutura criada com sucesso." << "Conexão encerrada.";
+        QStringList log = r.messages();
+        if (kind == tbPostgreSQL)
+            QVERIFY(log.takeFirst().startsWith(QStringLiteral("PostgreSQL libpq carregada de: ")));
+        QCOMPARE(log, expected);
+        QVERIFY(r.out.isEmpty());
+        QCOMPARE(s.t.brivelTables(), AllBrivelTables());
+        QCOMPARE(s.t.scalar("SELECT ULTIMO_ID FROM API_SEQUENCIAIS WHERE NOME_TABELA = 'API_CONFIG';"),
+                 QStringLiteral("1"));
+
+        // Again: nothing executed, exit 0 for automation, and the JSON says so.
+        r = s.run("instalar", {"--json"});
+        QVERIFY2(r.code == 0, r.err.constData());
+        QVERIFY(r.messages().contains(QStringLiteral("A estrutura aparenta já estar instalada.")));
+        QVERIFY(!r.messages().contains(QStringLiteral("Executando comando...")));
+        const QJsonObject j = r.json();
+        QCOMPARE(j["resultado"].toString(), QStringLiteral("ja_instalada"));
+        QCOMPARE(j["codigo_saida"].toInt(), 0);
+        QCOMPARE(j["tipo"].toString(), QString::fromUtf8(ConfigName(static_cast<TTipoBanco>(kind))));
+        QVERIFY(j["erro"].isNull());
+
+        r = s.run("verificar", {"--json", "--silencioso"});
+        QCOMPARE(r.code, 0);
+        QVERIFY(r.err.isEmpty());
+        QCOMPARE(r.json()["resultado"].toString(), QStringLiteral("instalada"));
+
+        // A table gone: partial, named, and instalar refuses to touch it.
+        BRIVEL_REQUIRE(s.t.sql("DROP TABLE API_LOG_CHAMADAS;"));
+        r = s.run("verificar", {"--json"});
+        QCOMPARE(r.code, 4);
+        QCOMPARE(r.json()["resultado"].toString(), QStringLiteral("parcial"));
+        QCOMPARE(Strings(r.json()["tabelas_ausentes"]), QStringList{"API_LOG_CHAMADAS"});
+        QVERIFY(r.messages().contains(QStringLiteral("Tabela API_LOG_CHAMADAS: não existe.")));
+        r = s.run("instalar", {"--json"});
+        QCOMPARE(r.code, 1);
+        QCOMPARE(r.json()["resultado"].toString(), QStringLiteral("incompleta"));
+        QVERIFY(r.errText().contains(QStringLiteral("Tabelas ausentes: API_LOG_CHAMADAS.")));
+        QCOMPARE(s.t.brivelTables().size(), 5);
+
+        // All six tables but a missing seed row: partial too.
+        BRIVEL_REQUIRE(s.t.sql("CREATE TABLE API_LOG_CHAMADAS (X INTEGER);"));
+        BRIVEL_REQUIRE(s.t.sql("DELETE FROM API_CONFIG;"));
+        r = s.run("verificar", {"--json"});
+        QCOMPARE(r.code, 4);
+        QVERIFY(r.json()["tabelas_ausentes"].toArray().isEmpty());
+        QCOMPARE(r.json()["registros_iniciais"].toObject()["API_CONFIG"].toBool(), false);
+    }
+
+    void failureMidwayLeavesNothingOfTheRun_data() { AddKinds(); }
+    void failureMidwayLeavesNothingOfTheRun()
+    {
+        QFETCH(int, kind);
+        Setup s;
+        BRIVEL_REQUIRE(s.prepare(kind));
+        // The user's own API_USUARIOS, with a row: the fourth statement fails on it.
+        BRIVEL_REQUIRE(s.t.sql("CREATE TABLE API_USUARIOS (ID INTEGER, NOME VARCHAR(20));"));
+        BRIVEL_REQUIRE(s.t.sql("INSERT INTO API_USUARIOS (ID, NOME) VALUES (7, 'cliente');"));
+
+        const CliRun r = s.run("instalar", {"--json"});
+        QCOMPARE(r.code, 1);
+        QCOMPARE(r.messages().count(QStringLiteral("Executando comando...")), 4);
+        QVERIFY(r.errText().contains(QStringLiteral("\nErro ao criar estrutura:\n\n")));
+        const QJsonObject j = r.json();
+        QCOMPARE(j["resultado"].toString(), QStringLiteral("falha"));
+        QCOMPARE(j["desfeito"].toBool(), true);
+        QVERIFY(j["tabelas_restantes"].toArray().isEmpty());
+        QVERIFY(j["erro"].toString().startsWith(QStringLiteral("Erro ao criar estrutura:\r\n\r\n")));
+        if (kind == tbMySQL || kind == tbFirebird)
+            QCOMPARE(Strings(j["tabelas_removidas"]), (QStringList{"API_ROTA_PARAMETROS", "API_ROTAS", "API_CONFIG"}));
+
+        QCOMPARE(s.t.brivelTables(), QStringList{"API_USUARIOS"});
+        QCOMPARE(s.t.scalar("SELECT NOME FROM API_USUARIOS WHERE ID = 7;"), QStringLiteral("cliente"));
+    }
+
+    void sqlServerThroughTheOdbcStandIn()
+    {
+        QString odbc;
+        BRIVEL_REQUIRE(ReadOdbcSysIni(odbc));
+        Setup s;
+        BRIVEL_REQUIRE(s.prepare(tbPostgreSQL));
+        s.env.insert(QStringLiteral("ODBCSYSINI"), odbc);
+        s.env.insert(QStringLiteral("ODBCINSTINI"), QStringLiteral("odbcinst.ini"));
+        s.args[1] = QStringLiteral("SQL Server");
+
+        // The SQL Server dialect fails on PostgreSQL at its first statement; the rollback undoes it.
+        CliRun r = s.run("instalar");
+        QCOMPARE(r.code, 1);
+        QVERIFY(r.messages().contains(QStringLiteral("Banco selecionado: SQL Server")));
+        QCOMPARE(r.messages().count(QStringLiteral("Executando comando...")), 1);
+        QCOMPARE(s.t.brivelTables(), QStringList());
+
+        // Every table there (lower case, as PostgreSQL folds them): found through the SQL Server query.
+        for (const QString& table : AllBrivelTables())
+            BRIVEL_REQUIRE(s.t.sql("CREATE TABLE " + table + " (X INTEGER);"));
+        r = s.run("instalar");
+        QVERIFY2(r.code == 0, r.err.constData());
+        QVERIFY(r.messages().contains(QStringLiteral("A estrutura aparenta já estar instalada.")));
+    }
+
+    void oracleThroughTheOciStandIn()
+    {
+        TempFolder folder;
+        Cli cli(folder);
+        QVERIFY(QFile::copy(QStringLiteral(BRIVEL_FAKE_OCI), folder.file("libclntsh.so")));
+        folder.write("libociei.so", "data");
+        QProcessEnvironment env = Cli::CleanEnvironment();
+        env.insert(QStringLiteral("BRIVEL_SENHA"), QStringLiteral("tiger"));
+        // The stand-in knows no UPDATE: the run fails at its last statement, after six
+        // CREATE TABLEs that Oracle commits by itself, and removes them again.
+        const CliRun r = cli.run({"instalar", "--tipo", "oracle", "--servidor", "db", "--banco", "XE", "--usuario",
+                                  "APIUSR", "--json"},
+                                 env);
+        QCOMPARE(r.code, 1);
+        QCOMPARE(r.messages().count(QStringLiteral("Executando comando...")), 13);
+        const QJsonObject j = r.json();
+        QVERIFY2(j["erro"].toString().contains(QStringLiteral("ORA-00900")), r.out.constData());
+        QCOMPARE(Strings(j["tabelas_removidas"]),
+                 (QStringList{"API_SEQUENCIAIS", "API_LOG_CHAMADAS", "API_USUARIOS", "API_ROTA_PARAMETROS", "API_ROTAS",
+                              "API_CONFIG"}));
+        QCOMPARE(j["desfeito"].toBool(), true);
+    }
+};
+
+QTEST_GUILESS_MAIN(CliInstallTest)
+#include "test_cli_install.moc"
