@@ -55,7 +55,7 @@ std::vector<std::string> Params(const ConnectionDefinition& def)
 }
 } // namespace
 
-TEST_CASE("connection definition: each kind's parameters, texts untrimmed, Windows paths kept as typed")
+TEST_CASE("connection definition: each kind's parameters, texts trimmed as configApi.ini carries them, Windows paths kept")
 {
     struct Case {
         int kind;
@@ -69,7 +69,7 @@ TEST_CASE("connection definition: each kind's parameters, texts untrimmed, Windo
         {tbSQLite, {4, "", "D:\\Instalação\\dados ção.db", "", "", ""}, "SQLite",
          {"DriverID=SQLite", "Database=D:\\Instalação\\dados ção.db", "LockingMode=Normal", "Synchronous=Normal"}},
         {tbMySQL, {0, " srv ", "vendas", "3306", "joão", "s€nha"}, "MySQL",
-         {"DriverID=MySQL", "Server= srv ", "Port=3306", "Database=vendas", "User_Name=joão", "Password=s€nha",
+         {"DriverID=MySQL", "Server=srv", "Port=3306", "Database=vendas", "User_Name=joão", "Password=s€nha",
           "CharacterSet=utf8mb4"}},
         {tbFirebird, {1, "srv", "C:\\Dados\\BRIVEL.FDB", "3050", "SYSDBA", ""}, "FB",
          {"DriverID=FB", "Server=srv", "Port=3050", "Database=C:\\Dados\\BRIVEL.FDB", "User_Name=SYSDBA",
