@@ -56,6 +56,13 @@ set +a
 t=$SECONDS
 scripts/test-windows.sh
 took "Windows build and tests" "$t"
+# The whole wizard for Windows, its packages and its tests under Wine: only on request
+# for now (BRIVEL_WINDOWS_WIZARD=1), as its Qt build has not yet run to the end here.
+if [ "${BRIVEL_WINDOWS_WIZARD:-0}" = 1 ]; then
+  t=$SECONDS
+  scripts/test-windows-wizard.sh
+  took "Windows wizard build, packages and tests" "$t"
+fi
 
 t=$SECONDS
 (cd "$build" && ctest --output-on-failure --no-tests=error -j2 "$@")

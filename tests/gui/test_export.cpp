@@ -153,6 +153,7 @@ private slots:
         QVERIFY(!QFileInfo::exists(wz.exeFolder().file("meu_script")));
     }
 
+#ifndef _WIN32  // a read-only bind mount or a small full file system: Linux only
     void failedSaveKeepsTheOldFileAndNamesPathAndReason_data()
     {
         QTest::addColumn<bool>("full");      // a full file system; else a read-only folder
@@ -210,6 +211,7 @@ private slots:
             QCOMPARE(ReadFile(target), old);
         QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), before);
     }
+#endif
 };
 
 BRIVEL_GUI_TEST_MAIN(ExportTest)
