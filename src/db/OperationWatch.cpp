@@ -65,16 +65,31 @@ bool OperationWatch::busy() const noexcept
     return running_;
 }
 
-void OperationWatch::fire(const std::shared_ptr<Canceller>& canceller)
+void OperationWatch::fire(const std::shared_ptr<Canceller>& canceller, std::uint64_t operation)
 {
     if (!canceller)
         return;
     // The library's cancel may wait on the network (a second connection to the
     // server): off this thread, so the connection can still be cut after the grace.
-    try {
-        std::thread([canceller] { canceller->cancel(); }).detach();
-    } catch (const std::system_error&) {
+    // Sent only while its operation runs; the operation's end waits for it.
+    auto send = [canceller, sending = sending_, operation] {
+        {
+            std::lock_guard lock(sending->mutex);
+            if (sending->operation != operation)
+                return;
+            ++sending->inFlight;
+        }
         canceller->cancel();
+        {
+            std::lock_guard lock(sending->mutex);
+            --sending->inFlight;
+        }
+        sending->done.notify_all();
+    };
+    try {
+        std::thread(send).detach();
+    } catch (const std::system_error&) {
+        send();
     }
 }
 
@@ -99,7 +114,7 @@ void OperationWatch::loop()
         // sent again until the grace is over, then the connection is cut.
         const auto cutAt = std::chrono::steady_clock::now() + std::min(kCancelGrace, bound_);
         do
-            fire(canceller);
+            fire(canceller, operation);
         while (!wake_.wait_for(lock, kCancelRepeat, [&] { return !still(); }) &&
                std::chrono::steady_clock::now() < cutAt);
         // abort() never waits; it runs under the lock, so the connection is still the operation's.
@@ -124,6 +139,10 @@ OperationWatch::Scope::Scope(OperationWatch& watch, std::shared_ptr<Canceller> c
             throw Cancelled();
         }
         ++watch_.operation_;
+        {
+            std::lock_guard sendingLock(watch_.sending_->mutex);
+            watch_.sending_->operation = watch_.operation_;
+        }
         watch_.running_ = true;
         watch_.honourCancel_ = honourCancel;
         watch_.deadline_ = std::chrono::steady_clock::now() + watch_.bound_;
@@ -148,6 +167,15 @@ OperationWatch::Reason OperationWatch::Scope::end() noexcept
         watch_.reason_ = Reason::None;
     }
     watch_.wake_.notify_all();
+    {
+        // A cancel already on its way must land before the next operation starts,
+        // or it stops that one instead; one not yet sent is dropped. Bounded: a
+        // frozen server may hold the cancel's own connection.
+        const std::shared_ptr<Sending> sending = watch_.sending_;
+        std::unique_lock lock(sending->mutex);
+        sending->operation = 0;
+        sending->done.wait_for(lock, kCancelSettle, [&] { return sending->inFlight == 0; });
+    }
     return reason_;
 }
 

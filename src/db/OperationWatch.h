@@ -19,6 +19,9 @@ inline constexpr std::chrono::milliseconds kServerAnswerBound{std::chrono::secon
 inline constexpr std::chrono::milliseconds kCancelGrace{std::chrono::seconds(5)};
 // Within the grace, the cancel is sent again this often.
 inline constexpr std::chrono::milliseconds kCancelRepeat{std::chrono::seconds(1)};
+// How long the end of an operation waits for a cancel still on its way to the
+// server, so that it cannot reach the next statement (a rollback, the undo).
+inline constexpr std::chrono::milliseconds kCancelSettle{std::chrono::seconds(3)};
 
 // An operation stopped at the user's request; its message says so.
 class Cancelled : public Error {
@@ -72,8 +75,16 @@ public:
     };
 
 private:
+    // Shared with the threads that send cancels, which may outlive the watch.
+    struct Sending {
+        std::mutex mutex;
+        std::condition_variable done;
+        std::uint64_t operation = 0;  // the one cancels may still be sent for; 0: none
+        int inFlight = 0;
+    };
+
     void loop();
-    void fire(const std::shared_ptr<Canceller>& canceller);
+    void fire(const std::shared_ptr<Canceller>& canceller, std::uint64_t operation);
 
     mutable std::mutex mutex_;
     std::condition_variable wake_;
@@ -87,6 +98,7 @@ private:
     std::chrono::steady_clock::time_point deadline_;
     std::shared_ptr<Canceller> canceller_;
     Reason reason_ = Reason::None;
+    std::shared_ptr<Sending> sending_ = std::make_shared<Sending>();
 };
 
 } // namespace brivel::db
