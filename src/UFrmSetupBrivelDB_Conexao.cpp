@@ -191,9 +191,7 @@ void TFrmSetupBrivelDB::btnTestarConexaoClick()
             SalvarConfigApiINI();
         } catch (const std::exception& e) {
             // The connection itself worked: say that it was the file that failed.
-            throw Error(Std(QStringLiteral("A conexão com o banco foi realizada, mas o arquivo configApi.ini não "
-                                           "pôde ser gravado.\r\n\r\n")) +
-                        e.what());
+            throw Error(std::string(kConfigApiIniNotSaved) + "\r\n\r\n" + e.what());
         }
         FConexaoOk = true;
         status(QColor(0, 128, 0), QStringLiteral("Conexão realizada com sucesso. configApi.ini criado."));

@@ -100,7 +100,7 @@ int Testar(const Options& o, const ConnectionFields& f, Report& report)
         SaveConfigApiIni(path, f, ExecutableFolder());
     } catch (const std::exception& e) {
         s.conn.close();
-        report.error(std::string("Erro ao conectar ao banco: ") + e.what());
+        report.error(std::string(kConfigApiIniNotSaved) + "\n" + e.what());
         return kFailure;
     }
     report.line("Conexão realizada com sucesso.");

@@ -5,6 +5,11 @@
 
 namespace brivel {
 
+// Said when the connection worked but the file could not be saved; the
+// writer's own reason follows it after a blank line.
+inline constexpr const char* kConfigApiIniNotSaved =
+    "A conexão com o banco foi realizada, mas o arquivo configApi.ini não pôde ser gravado.";
+
 // "<exe folder>configApi.ini"
 std::string ConfigApiIniPath(const std::string& exeFolder);
 

@@ -108,6 +108,22 @@ private slots:
         }
     }
 
+    void configApiIniNotSavedIsNotAConnectionError()
+    {
+        // The connection works; the file's folder does not exist.
+        TempFolder tmp;
+        Cli cli(tmp);
+        const QString config = tmp.file("nao-existe/configApi.ini");
+        CliRun r = cli.run({"testar", "--tipo", "sqlite", "--banco", tmp.file("brivel.db"), "--config", config, "--json"});
+        QCOMPARE(r.code, 1);
+        const QString error = r.json()["erro"].toString();
+        QVERIFY2(error.startsWith(QStringLiteral("A conexão com o banco foi realizada, mas o arquivo configApi.ini não "
+                                                 "pôde ser gravado.")),
+                 qPrintable(error));
+        QVERIFY2(error.contains(config), qPrintable(error));
+        QVERIFY(!QFileInfo::exists(config));
+    }
+
     void scriptIsTheWizardsTextAndExport()
     {
         Wizard wz;
