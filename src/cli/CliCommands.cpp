@@ -13,8 +13,12 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <csignal>
 #include <iostream>
+#include <mutex>
+#include <thread>
 
 namespace brivel::cli {
 
@@ -77,13 +81,51 @@ bool Connect(Session& s, const ConnectionFields& f, Report& report)
 
 nlohmann::json Tables(const std::vector<std::string>& tables) { return nlohmann::json(tables); }
 
-// Ctrl+C during an installation: the flow stops before its next statement and undoes the run.
-std::atomic<InstallFlow*> gRunning{nullptr};
+// Ctrl+C during an installation stops the statement running and undoes the run.
+// The handler only raises a flag (nothing else is safe there); a thread of the
+// installation passes it on to the flow, whose cancel reaches the server.
+std::atomic<bool> gInterrupted{false};
 extern "C" void OnInterrupt(int)
 {
-    if (InstallFlow* flow = gRunning.load())
-        flow->requestCancel();
+    gInterrupted.store(true);
 }
+
+class InterruptWatch {
+public:
+    explicit InterruptWatch(InstallFlow& flow) : flow_(flow)
+    {
+        gInterrupted.store(false);
+        previous_ = std::signal(SIGINT, OnInterrupt);
+        thread_ = std::thread([this] {
+            std::unique_lock lock(mutex_);
+            while (!done_) {
+                wake_.wait_for(lock, std::chrono::milliseconds(100));
+                if (gInterrupted.exchange(false))
+                    flow_.cancel();
+            }
+        });
+    }
+    ~InterruptWatch()
+    {
+        {
+            std::lock_guard lock(mutex_);
+            done_ = true;
+        }
+        wake_.notify_all();
+        thread_.join();
+        std::signal(SIGINT, previous_ == SIG_ERR ? SIG_DFL : previous_);
+    }
+    InterruptWatch(const InterruptWatch&) = delete;
+    InterruptWatch& operator=(const InterruptWatch&) = delete;
+
+private:
+    InstallFlow& flow_;
+    void (*previous_)(int) = SIG_DFL;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    bool done_ = false;
+    std::thread thread_;
+};
 
 } // namespace
 
@@ -144,17 +186,16 @@ int Instalar(const ConnectionFields& f, Report& report)
         return kFailure;
     const TTipoBanco kind = f.kind();
     InstallFlow flow(s.conn, kind, DisplayName(kind), report);
-    gRunning.store(&flow);
-    auto previous = std::signal(SIGINT, OnInterrupt);
     InstallResult r;
     std::string escaped;
-    try {
-        r = flow.run();
-    } catch (const std::exception& e) {
-        escaped = e.what();
+    {
+        InterruptWatch interrupt(flow);
+        try {
+            r = flow.run();
+        } catch (const std::exception& e) {
+            escaped = e.what();
+        }
     }
-    std::signal(SIGINT, previous == SIG_ERR ? SIG_DFL : previous);
-    gRunning.store(nullptr);
     flow.close();
 
     auto& d = report.data();
