@@ -3,10 +3,10 @@
 // same table created in a transaction left open; MariaDB: a global read lock;
 // SQLite: a write lock, within its busy wait). The window must stay alive, take
 // "Cancelar" and the close button, and end a wait that outlives the bound.
-#include "core/ConnectionDefinition.h"
 #include "db/Connection.h"
 #include "support/DatabaseTarget.h"
 #include "support/ModalBoxes.h"
+#include "support/SessionHolder.h"
 #include "support/TestServers.h"
 #include "support/Wizard.h"
 #include "ui/Application.h"
@@ -33,57 +33,6 @@ void AddKinds()
     QTest::newRow("MySQL") << int(tbMySQL);
     QTest::newRow("Firebird") << int(tbFirebird);
 }
-
-// A second session on the target's database that holds up the first CREATE TABLE.
-class Holder {
-public:
-    Outcome take(const DatabaseTarget& t)
-    {
-        ConnectionFields f;
-        f.kindIndex = t.kind;
-        f.servidor = t.login.server.toStdString();
-        f.porta = t.login.port.toStdString();
-        f.database = t.login.database.toStdString();
-        f.usuario = t.login.user.toStdString();
-        f.senha = t.login.password.toStdString();
-        const ConnectionDefinition def = DefinitionFor(f);
-        kind_ = t.kind;
-        try {
-            conn_.setDriverID(def.driverID());
-            for (const auto& [name, value] : def.params())
-                conn_.setParam(name, value);
-            conn_.open();
-            if (kind_ == tbMySQL) {
-                conn_.execSQL("FLUSH TABLES WITH READ LOCK");
-            } else {
-                conn_.startTransaction();
-                conn_.execSQL(kind_ == tbSQLite ? "CREATE TABLE HOLD_LOCK (ID INTEGER)"
-                                                : "CREATE TABLE API_CONFIG (ID INTEGER)");
-            }
-        } catch (const std::exception& e) {
-            return Outcome::Fail(QStringLiteral("holding session: ") + QString::fromUtf8(e.what()));
-        }
-        return {};
-    }
-    void release()
-    {
-        if (!conn_.connected())
-            return;
-        try {
-            if (kind_ == tbMySQL)
-                conn_.execSQL("UNLOCK TABLES");
-            else
-                conn_.rollback();
-        } catch (const std::exception&) {
-        }
-        conn_.close();
-    }
-    ~Holder() { release(); }
-
-private:
-    db::Connection conn_;
-    int kind_ = tbSQLite;
-};
 
 // The log from the installer's first line on.
 QStringList InstallLog(const Wizard& wz)
@@ -150,7 +99,7 @@ private slots:
     {
         QFETCH(int, kind);
         READY(kind, wz, t);
-        Holder holder;
+        SessionHolder holder;
         BRIVEL_REQUIRE(holder.take(t));
 
         PaintCounter counter;
@@ -201,7 +150,7 @@ private slots:
     {
         QFETCH(int, kind);
         READY(kind, wz, t);
-        Holder holder;
+        SessionHolder holder;
         BRIVEL_REQUIRE(holder.take(t));
 
         WhenHeld held(wz, [&] { QTest::mouseClick(wz.button("btnCancelar"), Qt::LeftButton); });
@@ -237,7 +186,7 @@ private slots:
     void closeDuringInstallationCancelsThenClosesAfterTheBox()
     {
         READY(tbPostgreSQL, wz, t);
-        Holder holder;
+        SessionHolder holder;
         BRIVEL_REQUIRE(holder.take(t));
 
         // "Não" first: the installation goes on; then "Sim".
@@ -307,7 +256,7 @@ private slots:
         QFETCH(int, kind);
         READY(kind, wz, t);
         wz.window().FDConnection().setAnswerBound(1s);
-        Holder holder;
+        SessionHolder holder;
         BRIVEL_REQUIRE(holder.take(t));
 
         ModalBoxes boxes;
