@@ -125,7 +125,7 @@ struct FirebirdApi {
     decltype(&isc_dsql_fetch) dsql_fetch;
     decltype(&isc_dsql_free_statement) dsql_free_statement;
     decltype(&fb_interpret) interpret;
-    decltype(&fb_shutdown) shutdown;
+    decltype(&fb_shutdown) shutdown = nullptr;  // not in every build of the client
     decltype(&fb_cancel_operation) cancel_operation = nullptr;  // 2.5 and later
 
     explicit FirebirdApi(std::shared_ptr<ClientLibrary> l) : lib(std::move(l))
@@ -144,7 +144,7 @@ struct FirebirdApi {
         lib->resolve(dsql_fetch, "isc_dsql_fetch");
         lib->resolve(dsql_free_statement, "isc_dsql_free_statement");
         lib->resolve(interpret, "fb_interpret");
-        lib->resolve(shutdown, "fb_shutdown");
+        lib->resolveOptional(shutdown, "fb_shutdown");
         lib->resolveOptional(cancel_operation, "fb_cancel_operation");
     }
 
@@ -185,6 +185,7 @@ static_assert(AllStdcall<
     decltype(FirebirdApi::dsql_fetch),
     decltype(FirebirdApi::dsql_free_statement),
     decltype(FirebirdApi::interpret),
+    decltype(FirebirdApi::shutdown),
     decltype(FirebirdApi::cancel_operation)>,
               "the fbclient function table must use the library's calling convention");
 
@@ -201,7 +202,8 @@ const FirebirdApi& Api()
         // so the process ends with the library quiet. Registered after the library's
         // exit handlers, so it runs before them; bounded, so a server that stopped
         // answering cannot hold the exit.
-        std::atexit([] { api->shutdown(kShutdownMilliseconds, fb_shutrsn_app_stopped); });
+        if (api->shutdown)
+            std::atexit([] { api->shutdown(kShutdownMilliseconds, fb_shutrsn_app_stopped); });
     }
     return *api;
 }
