@@ -221,9 +221,10 @@ private slots:
         Cli cli(folder);
         QVERIFY(QFile::copy(QStringLiteral(BRIVEL_FAKE_OCI), folder.file("libclntsh.so")));
         folder.write("libociei.so", "data");
+        folder.write("fakeoci-recusa.txt", "UPDATE\n");
         QProcessEnvironment env = Cli::CleanEnvironment();
         env.insert(QStringLiteral("BRIVEL_SENHA"), QStringLiteral("tiger"));
-        // The stand-in knows no UPDATE: the run fails at its last statement, after six
+        // The stand-in refuses UPDATE: the run fails at its last statement, after six
         // CREATE TABLEs that Oracle commits by itself, and removes them again.
         const CliRun r = cli.run({"instalar", "--tipo", "oracle", "--servidor", "db", "--banco", "XE", "--usuario",
                                   "APIUSR", "--json"},

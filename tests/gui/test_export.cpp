@@ -160,9 +160,10 @@ private slots:
         QTest::addColumn<bool>("existing");  // the chosen file exists already
         QTest::addColumn<QString>("reason");
         QTest::newRow("read-only folder, new name") << false << false << "Read-only file system";
-        QTest::newRow("read-only folder, existing file") << false << true << "is not writable";
-        QTest::newRow("full disk, existing file") << true << true << "No space left on device";
-        QTest::newRow("full disk, new name") << true << false << "No space left on device";
+        // Qt's own texts come in Portuguese (its translation is installed with the program).
+        QTest::newRow("read-only folder, existing file") << false << true << "não pode ser gravado";
+        QTest::newRow("full disk, existing file") << true << true << "Não há mais espaço no dispositivo";
+        QTest::newRow("full disk, new name") << true << false << "Não há mais espaço no dispositivo";
     }
 
     void failedSaveKeepsTheOldFileAndNamesPathAndReason()

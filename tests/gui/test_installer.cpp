@@ -252,10 +252,11 @@ private slots:
         Wizard wz;
         QVERIFY(QFile::copy(QStringLiteral(BRIVEL_FAKE_OCI), wz.exeFolder().file("libclntsh.so")));
         wz.exeFolder().write("libociei.so", "data");
+        wz.exeFolder().write("fakeoci-recusa.txt", "UPDATE\n");
         QVERIFY(wz.testConnection(tbOracle, {QStringLiteral("db"), QStringLiteral("1521"), QStringLiteral("XE"),
                                              QStringLiteral("APIUSR"), QStringLiteral("tiger")})
                     .isEmpty());
-        // The stand-in knows no UPDATE: the run fails at its last statement, after
+        // The stand-in refuses UPDATE: the run fails at its last statement, after
         // six CREATE TABLEs that Oracle commits by itself.
         ModalBoxes boxes;
         wz.click("btnCriarEstrutura");

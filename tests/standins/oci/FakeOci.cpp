@@ -8,6 +8,8 @@
 //  - INSERT INTO adds a pending row to an existing table, kept by a commit
 //    (OCITransCommit or OCI_COMMIT_ON_SUCCESS) and dropped by a rollback;
 //  - UPDATE of an existing table succeeds (values are not kept);
+//  - a statement whose first word is a line of fakeoci-recusa.txt beside the
+//    library is ORA-00900, as a statement the server does not know;
 //  - SELECT COUNT(*) [alias] FROM USER_TABLES ... :name counts the tables named
 //    by the bound text (upper-cased); FROM <table> counts its rows;
 //  - a statement holding /*ERRO_RECURSIVO*/ fails with two error records;
@@ -109,31 +111,52 @@ std::map<std::string, Table> g_tables;
 int g_live = 0;  // handles, statements and descriptors not given back
 
 #ifdef _WIN32
-std::wstring LogPath()
+std::wstring PathBeside(const wchar_t* name)
 {
     HMODULE self = nullptr;
     wchar_t file[4096];
     if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                            reinterpret_cast<LPCWSTR>(&LogPath), &self) ||
+                            reinterpret_cast<LPCWSTR>(&PathBeside), &self) ||
         !GetModuleFileNameW(self, file, 4096))
-        return L"fakeoci.log";
+        return name;
     std::wstring path = file;
     const size_t slash = path.rfind(L'\\');
-    return (slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1)) + L"fakeoci.log";
+    return (slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1)) + name;
 }
-FILE* OpenLog() { return _wfopen(LogPath().c_str(), L"a"); }
+FILE* OpenLog() { return _wfopen(PathBeside(L"fakeoci.log").c_str(), L"a"); }
+FILE* OpenRefused() { return _wfopen(PathBeside(L"fakeoci-recusa.txt").c_str(), L"r"); }
 #else
-std::string LogPath()
+std::string PathBeside(const char* name)
 {
     Dl_info info{};
-    if (!dladdr(reinterpret_cast<void*>(&LogPath), &info) || !info.dli_fname)
-        return "fakeoci.log";
+    if (!dladdr(reinterpret_cast<void*>(&PathBeside), &info) || !info.dli_fname)
+        return name;
     std::string file = info.dli_fname;
     const size_t slash = file.rfind('/');
-    return (slash == std::string::npos ? std::string() : file.substr(0, slash + 1)) + "fakeoci.log";
+    return (slash == std::string::npos ? std::string() : file.substr(0, slash + 1)) + name;
 }
-FILE* OpenLog() { return std::fopen(LogPath().c_str(), "a"); }
+FILE* OpenLog() { return std::fopen(PathBeside("fakeoci.log").c_str(), "a"); }
+FILE* OpenRefused() { return std::fopen(PathBeside("fakeoci-recusa.txt").c_str(), "r"); }
 #endif
+
+// Whether a test asked (in fakeoci-recusa.txt beside the library, a first word per
+// line) that statements beginning with this word fail as unknown SQL.
+bool Refused(const std::string& firstWord)
+{
+    FILE* f = OpenRefused();
+    if (!f)
+        return false;
+    char line[256];
+    bool refused = false;
+    while (!refused && std::fgets(line, sizeof line, f)) {
+        std::string word = line;
+        while (!word.empty() && std::isspace(static_cast<unsigned char>(word.back())))
+            word.pop_back();
+        refused = !word.empty() && word == firstWord;
+    }
+    std::fclose(f);
+    return refused;
+}
 
 // The statement waiting for OCIBreak, and the break.
 std::mutex g_breakMutex;
@@ -538,6 +561,8 @@ sword OCIStmtExecute(OCISvcCtx* svchp, OCIStmt* stmtp, OCIError* errhp, ub4 iter
 
     const auto w = Words(stmt->sql);
     auto word = [&](size_t i) { return i < w.size() ? w[i] : std::string(); };
+    if (Refused(word(0)))
+        return Fail(errhp, 900, "ORA-00900: invalid SQL statement");
     if (type == 5 && word(1) == "TABLE") {
         CommitPending("IMPLICIT COMMIT");
         const std::string name = word(2);
