@@ -157,6 +157,10 @@ for _ in $(seq 100); do [ -s "$prefix/display" ] && break; sleep 0.1; done
 [ -s "$prefix/display" ] || fail "Xvfb did not start"
 display=$(cat "$prefix/display")
 export DISPLAY=:$display
+# Wine's processes started without a display (the prefix's own) would keep their
+# desktop without one, and every window creation would fail: start them again.
+wineserver -k >/dev/null 2>&1 || true
+wineserver -w >/dev/null 2>&1 || true
 BRIVEL_SCREENSHOTS=$(winepath -w "$base/screenshots") \
   run_qt_test gui_windows_sqlite_flow.windows gui_windows_sqlite_flow -platform windows
 for shot in 1-boas-vindas 2-conexao-sqlite 3-final; do

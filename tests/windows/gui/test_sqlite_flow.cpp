@@ -103,7 +103,8 @@ private slots:
             ModalBoxes boxes;
             wz.click("btnSalvarScript");
             QVERIFY(answer.shown());
-            QVERIFY2(boxes.seen.isEmpty(), boxes.seen.isEmpty() ? "" : qPrintable(boxes.seen[0].message));
+            QCOMPARE(boxes.seen.size(), 1);
+            QCOMPARE(boxes.seen[0].message, QStringLiteral("Script salvo com sucesso."));
         }
         QCOMPARE(ReadFile(exported), QByteArray("\xEF\xBB\xBF") + QByteArray::fromStdString(ScriptFor(tbSQLite)));
 
