@@ -65,13 +65,16 @@ if [ "${BRIVEL_WINDOWS_WIZARD:-0}" = 1 ]; then
 fi
 
 t=$SECONDS
-(cd "$build" && ctest --output-on-failure --no-tests=error -j2 "$@")
+# The window-manager test (openbox on Xvfb) is left out: on a loaded machine the frame
+# sometimes arrives in an intermediate state and it fails; run it with
+#   (cd build && ctest -L window_manager)
+echo "Left out: gui_window_manager (ctest -L window_manager runs it)." >&2
+(cd "$build" && ctest --output-on-failure --no-tests=error -j2 -LE '^window_manager$' "$@")
 took "tests" "$t"
 
 if [ $sanitize = 1 ]; then
   # Against the same servers. The package test is left to the normal build: it
-  # checks the packages and their installation, not the program's memory; so is the
-  # window-manager test, whose frame sometimes came too late under the sanitizers' slowness.
+  # checks the packages and their installation, not the program's memory.
   t=$SECONDS
   # shellcheck source=scripts/sanitizer-env.sh
   . scripts/sanitizer-env.sh

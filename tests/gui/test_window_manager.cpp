@@ -15,7 +15,7 @@ private slots:
     {
         Wizard wz;
         TFrmSetupBrivelDB& w = wz.window();
-        QTRY_VERIFY_WITH_TIMEOUT(w.frameGeometry().size() != w.geometry().size(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(w.frameGeometry().size() != w.geometry().size(), 30000);
         QTRY_COMPARE(w.frameGeometry().size(), QSize(800, 450));
         const QPoint screenCentre = w.screen()->availableGeometry().center();
         QTRY_VERIFY2((w.frameGeometry().center() - screenCentre).manhattanLength() <= 2,
