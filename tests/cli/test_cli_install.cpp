@@ -17,15 +17,6 @@ using namespace brivel::test;
 
 namespace {
 
-void AddKinds()
-{
-    QTest::addColumn<int>("kind");
-    QTest::newRow("SQLite") << int(tbSQLite);
-    QTest::newRow("PostgreSQL") << int(tbPostgreSQL);
-    QTest::newRow("MySQL") << int(tbMySQL);
-    QTest::newRow("Firebird") << int(tbFirebird);
-}
-
 QString Name(int kind) { return QString::fromUtf8(DisplayName(static_cast<TTipoBanco>(kind))); }
 
 // A database of the kind and the program beside a libpq, the password in BRIVEL_SENHA.
@@ -64,7 +55,7 @@ QStringList Strings(const QJsonValue& v)
 class CliInstallTest : public QObject {
     Q_OBJECT
 private slots:
-    void installThenAlreadyInstalledAndVerify_data() { AddKinds(); }
+    void installThenAlreadyInstalledAndVerify_data() { AddDatabaseKinds(); }
     void installThenAlreadyInstalledAndVerify()
     {
         QFETCH(int, kind);
@@ -129,7 +120,7 @@ private slots:
         QCOMPARE(r.json()["registros_iniciais"].toObject()["API_CONFIG"].toBool(), false);
     }
 
-    void failureMidwayLeavesNothingOfTheRun_data() { AddKinds(); }
+    void failureMidwayLeavesNothingOfTheRun_data() { AddDatabaseKinds(); }
     void failureMidwayLeavesNothingOfTheRun()
     {
         QFETCH(int, kind);
@@ -155,7 +146,7 @@ private slots:
         QCOMPARE(s.t.scalar("SELECT NOME FROM API_USUARIOS WHERE ID = 7;"), QStringLiteral("cliente"));
     }
 
-    void ctrlCStopsTheStatementRunningAndUndoesTheRun_data() { AddKinds(); }
+    void ctrlCStopsTheStatementRunningAndUndoesTheRun_data() { AddDatabaseKinds(); }
     void ctrlCStopsTheStatementRunningAndUndoesTheRun()
     {
         QFETCH(int, kind);

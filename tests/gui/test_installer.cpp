@@ -17,31 +17,12 @@ namespace {
 
 const QString kAdvice = QStringLiteral("\r\n\r\nVocê pode copiar ou salvar o script e executar manualmente no banco.");
 
-void AddKinds()
-{
-    QTest::addColumn<int>("kind");
-    QTest::newRow("SQLite") << int(tbSQLite);
-    QTest::newRow("PostgreSQL") << int(tbPostgreSQL);
-    QTest::newRow("MySQL") << int(tbMySQL);
-    QTest::newRow("Firebird") << int(tbFirebird);
-}
-
-// The log from the installer's first line on.
-QStringList InstallLog(const Wizard& wz)
-{
-    const QStringList log = wz.logMessages();
-    for (int i = log.size() - 1; i >= 0; --i)
-        if (log[i].startsWith(QStringLiteral("Banco selecionado: ")))
-            return log.mid(i);
-    return {};
-}
-
 } // namespace
 
 class InstallerTest : public QObject {
     Q_OBJECT
 private slots:
-    void freshInstallThenAlreadyInstalled_data() { AddKinds(); }
+    void freshInstallThenAlreadyInstalled_data() { AddDatabaseKinds(); }
     void freshInstallThenAlreadyInstalled()
     {
         QFETCH(int, kind);
@@ -100,7 +81,7 @@ private slots:
         QVERIFY(!wz.window().FDConnection().connected());
     }
 
-    void lowerCaseApiConfigCounts_data() { AddKinds(); }
+    void lowerCaseApiConfigCounts_data() { AddDatabaseKinds(); }
     void lowerCaseApiConfigCounts()
     {
         QFETCH(int, kind);
@@ -120,7 +101,7 @@ private slots:
         QVERIFY(!InstallLog(wz).contains(QStringLiteral("Executando comando...")));
     }
 
-    void failureMidwayLeavesNothingOfTheRun_data() { AddKinds(); }
+    void failureMidwayLeavesNothingOfTheRun_data() { AddDatabaseKinds(); }
     void failureMidwayLeavesNothingOfTheRun()
     {
         QFETCH(int, kind);

@@ -25,25 +25,6 @@ namespace {
 const QString kAdvice = QStringLiteral("\r\n\r\nVocê pode copiar ou salvar o script e executar manualmente no banco.");
 const QString kQuestionTitle = QStringLiteral("Confirmação");
 
-void AddKinds()
-{
-    QTest::addColumn<int>("kind");
-    QTest::newRow("SQLite") << int(tbSQLite);
-    QTest::newRow("PostgreSQL") << int(tbPostgreSQL);
-    QTest::newRow("MySQL") << int(tbMySQL);
-    QTest::newRow("Firebird") << int(tbFirebird);
-}
-
-// The log from the installer's first line on.
-QStringList InstallLog(const Wizard& wz)
-{
-    const QStringList log = wz.logMessages();
-    for (int i = log.size() - 1; i >= 0; --i)
-        if (log[i].startsWith(QStringLiteral("Banco selecionado: ")))
-            return log.mid(i);
-    return {};
-}
-
 // Counts the paint events a widget receives.
 struct PaintCounter : QObject {
     int paints = 0;
@@ -94,7 +75,7 @@ private:
 class OperationTest : public QObject {
     Q_OBJECT
 private slots:
-    void windowLivesWhileAStatementIsHeld_data() { AddKinds(); }
+    void windowLivesWhileAStatementIsHeld_data() { AddDatabaseKinds(); }
     void windowLivesWhileAStatementIsHeld()
     {
         QFETCH(int, kind);
@@ -145,7 +126,7 @@ private slots:
         QCOMPARE(t.brivelTables(), AllBrivelTables());
     }
 
-    void cancelStopsTheInstallationAndLeavesNothing_data() { AddKinds(); }
+    void cancelStopsTheInstallationAndLeavesNothing_data() { AddDatabaseKinds(); }
     void cancelStopsTheInstallationAndLeavesNothing()
     {
         QFETCH(int, kind);
@@ -250,7 +231,7 @@ private slots:
         QTRY_VERIFY(!wz.window().isVisible());
     }
 
-    void boundEndsAStatementTheServerDoesNotAnswer_data() { AddKinds(); }
+    void boundEndsAStatementTheServerDoesNotAnswer_data() { AddDatabaseKinds(); }
     void boundEndsAStatementTheServerDoesNotAnswer()
     {
         QFETCH(int, kind);

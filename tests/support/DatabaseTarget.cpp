@@ -108,6 +108,15 @@ Outcome DatabaseTarget::killOtherSessions() const
     return Outcome::Fail(QStringLiteral("no sessions to end for this kind"));
 }
 
+void AddDatabaseKinds()
+{
+    QTest::addColumn<int>("kind");
+    QTest::newRow("SQLite") << int(tbSQLite);
+    QTest::newRow("PostgreSQL") << int(tbPostgreSQL);
+    QTest::newRow("MySQL") << int(tbMySQL);
+    QTest::newRow("Firebird") << int(tbFirebird);
+}
+
 QStringList AllBrivelTables()
 {
     QStringList t;

@@ -32,6 +32,9 @@ struct DatabaseTarget {
     Outcome killOtherSessions() const;
 };
 
+// A data column "kind" with a row for each kind DatabaseTarget prepares.
+void AddDatabaseKinds();
+
 // The six Brivel tables, sorted.
 QStringList AllBrivelTables();
 

@@ -98,4 +98,13 @@ QStringList Wizard::logMessages() const
     return out;
 }
 
+QStringList InstallLog(const Wizard& wz)
+{
+    const QStringList log = wz.logMessages();
+    for (int i = log.size() - 1; i >= 0; --i)
+        if (log[i].startsWith(QStringLiteral("Banco selecionado: ")))
+            return log.mid(i);
+    return {};
+}
+
 } // namespace brivel::test

@@ -86,4 +86,7 @@ private:
         return QTest::qExec(&tc, argc, argv);                                                                    \
     }
 
+// The wizard's log from the installer's first line on ("Banco selecionado: ...").
+QStringList InstallLog(const Wizard& wz);
+
 } // namespace brivel::test
