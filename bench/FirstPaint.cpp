@@ -5,14 +5,66 @@
 #include <QTimer>
 #include <QWidget>
 
+#ifdef _WIN32
+#include <windows.h>
+#include <psapi.h>
+#else
 #include <sys/resource.h>
 #include <time.h>
-#include <unistd.h>
+#endif
 
 #include <cstdio>
+#include <cstdlib>
 
 namespace brivel::bench {
 
+#ifdef _WIN32
+namespace {
+
+long long FileTime100ns(const FILETIME& t)
+{
+    return (static_cast<long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
+}
+
+} // namespace
+
+// The launcher under Wine cannot share a clock with the program: the program
+// measures from its own creation, as Windows records it.
+long long MonotonicNs()
+{
+    FILETIME now{};
+    GetSystemTimeAsFileTime(&now);
+    return FileTime100ns(now) * 100;
+}
+
+static long long CreationNs()
+{
+    FILETIME creation{}, exit{}, kernel{}, user{};
+    GetProcessTimes(GetCurrentProcess(), &creation, &exit, &kernel, &user);
+    return FileTime100ns(creation) * 100;
+}
+
+static void Usage(long long& cpuUs, long& rssKb)
+{
+    FILETIME creation{}, exit{}, kernel{}, user{};
+    GetProcessTimes(GetCurrentProcess(), &creation, &exit, &kernel, &user);
+    cpuUs = (FileTime100ns(kernel) + FileTime100ns(user)) / 10;
+    PROCESS_MEMORY_COUNTERS memory{};
+    K32GetProcessMemoryInfo(GetCurrentProcess(), &memory, sizeof memory);
+    rssKb = static_cast<long>(memory.PeakWorkingSetSize / 1024);
+}
+
+static QByteArray MappedClientLibs()
+{
+    QList<QByteArray> found;
+    for (const char* lib : {"libpq.dll", "libmariadb.dll", "libmysql.dll", "fbclient.dll", "sqlite3.dll", "odbc32.dll",
+                            "oci.dll"})
+        if (GetModuleHandleA(lib))
+            found << lib;
+    return found.isEmpty() ? QByteArray("none") : found.join(',');
+}
+#else
+// Nanoseconds of CLOCK_MONOTONIC, the clock the launcher reads before exec.
 long long MonotonicNs()
 {
     timespec ts{};
@@ -20,14 +72,21 @@ long long MonotonicNs()
     return static_cast<long long>(ts.tv_sec) * 1000000000LL + ts.tv_nsec;
 }
 
-namespace {
+static void Usage(long long& cpuUs, long& rssKb)
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    rssKb = usage.ru_maxrss;
+    // CPU time of all threads: far less disturbed than wall time by other work on the machine.
+    cpuUs = (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000000LL + usage.ru_utime.tv_usec +
+            usage.ru_stime.tv_usec;
+}
 
 // Client libraries of the six kinds: none may be mapped before a connection test.
-constexpr const char* kClientLibs[] = {"libpq.so",       "libmariadb.so", "libmysqlclient.so", "libfbclient.so",
-                                       "libsqlite3.so",  "libodbc.so",    "libclntsh.so"};
-
-QByteArray MappedClientLibs()
+static QByteArray MappedClientLibs()
 {
+    constexpr const char* kClientLibs[] = {"libpq.so",      "libmariadb.so", "libmysqlclient.so", "libfbclient.so",
+                                           "libsqlite3.so", "libodbc.so",    "libclntsh.so"};
     QFile maps(QStringLiteral("/proc/self/maps"));
     if (!maps.open(QIODevice::ReadOnly))
         return "unreadable";
@@ -43,8 +102,7 @@ QByteArray MappedClientLibs()
     }
     return found.isEmpty() ? QByteArray("none") : found.join(',');
 }
-
-} // namespace
+#endif
 
 FirstPaint::FirstPaint(QWidget* window) : QObject(window), window_(window) { window->installEventFilter(this); }
 
@@ -53,12 +111,7 @@ bool FirstPaint::eventFilter(QObject* watched, QEvent* event)
     if (watched == window_ && event->type() == QEvent::Paint && !painted_) {
         painted_ = true;
         paintNs_ = MonotonicNs();
-        rusage usage{};
-        getrusage(RUSAGE_SELF, &usage);
-        rssKb_ = usage.ru_maxrss;
-        // CPU time of all threads: far less disturbed than wall time by other work on the machine.
-        cpuUs_ = (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000000LL + usage.ru_utime.tv_usec +
-                 usage.ru_stime.tv_usec;
+        Usage(cpuUs_, rssKb_);
         dbLibs_ = MappedClientLibs();
         // The children paint right after the window itself; the frame is done
         // when control is back in the event loop.
@@ -69,11 +122,19 @@ bool FirstPaint::eventFilter(QObject* watched, QEvent* event)
 
 void FirstPaint::finish()
 {
-    std::printf("paint_ns=%lld frame_ns=%lld cpu_us=%lld maxrss_kb=%ld dblibs=%s\n", paintNs_, MonotonicNs(), cpuUs_,
+    const long long frameNs = MonotonicNs();
+#ifdef _WIN32
+    // Times since the process was created.
+    const long long origin = CreationNs();
+    std::printf("created_paint_ns=%lld created_frame_ns=%lld cpu_us=%lld maxrss_kb=%ld dblibs=%s\n",
+                paintNs_ - origin, frameNs - origin, cpuUs_, rssKb_, dbLibs_.constData());
+#else
+    std::printf("paint_ns=%lld frame_ns=%lld cpu_us=%lld maxrss_kb=%ld dblibs=%s\n", paintNs_, frameNs, cpuUs_,
                 rssKb_, dbLibs_.constData());
+#endif
     std::fflush(stdout);
     // Nothing after the first frame is part of start-up.
-    _exit(0);
+    std::_Exit(0);
 }
 
 } // namespace brivel::bench

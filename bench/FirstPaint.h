@@ -7,10 +7,12 @@ class QWidget;
 
 namespace brivel::bench {
 
-// Nanoseconds of CLOCK_MONOTONIC, the clock the launcher reads before exec.
+// Nanoseconds of CLOCK_MONOTONIC, the clock the launcher reads before exec (on
+// Windows, of the system clock).
 long long MonotonicNs();
 
-// Prints one line "paint_ns=... frame_ns=... cpu_us=... maxrss_kb=... dblibs=..." and
+// Prints one line "paint_ns=... frame_ns=... cpu_us=... maxrss_kb=... dblibs=..." (on Windows
+// "created_paint_ns=... created_frame_ns=...", from the process's creation) and
 // exits the process once the first frame of `window` is done.
 class FirstPaint : public QObject {
 public:

@@ -2,6 +2,8 @@
 # Builds the benchmark programs, starts throwaway database servers, prints the
 # table of figures and stops the servers. Extra arguments go to brivel_bench
 # (--startup-runs N, --install-runs N, --kinds sqlite,postgresql,mysql,firebird).
+# Then the Windows program's start-up under Wine and its folder's size
+# (bench/windows-startup.sh; BRIVEL_SKIP_WINDOWS=1 leaves it out).
 # Not part of scripts/test.sh: the figures are read by people, not checked.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -23,3 +25,11 @@ set -a
 set +a
 
 "$build/bench/brivel_bench" "$@"
+
+if [ "${BRIVEL_SKIP_WINDOWS:-0}" = 1 ]; then
+  echo "BRIVEL_SKIP_WINDOWS=1: the Windows start-up is left out."
+else
+  cleanup
+  trap - EXIT
+  bench/windows-startup.sh
+fi

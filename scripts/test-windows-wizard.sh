@@ -31,26 +31,11 @@ scripts/install-windows-deps.sh
 kernel=$(scripts/windows-arch.sh)
 version=$(sed -n 's/^project(SetupBrivelDB VERSION \([0-9]*\.[0-9]*\.[0-9]*\).*/\1/p' CMakeLists.txt)
 [ -n "$version" ] || fail "no version in CMakeLists.txt"
-mkdir -p "$base"
-scripts/sqlite-source.sh "$base/sqlite-source"
-step "Windows tools and sources ready"
+step "Windows tools ready"
 
-# Builds the wizard for one architecture and installs its folder; prints nothing.
 build_wizard() {  # i686|x86_64
-  local arch=$1 qt
-  qt=$(scripts/build-qt-windows.sh "$arch")
-  step "Qt for Windows ($arch): $qt"
-  local sqlite=$base/sqlite-source
-  [ -f "$base/i686/sqlite-amalgamation/sqlite3.c" ] && sqlite=$base/i686/sqlite-amalgamation
-  cmake -S . -B "$base/$arch" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-$arch-w64-mingw32.cmake" \
-    -DCMAKE_PREFIX_PATH="$qt" -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
-    -DBRIVEL_SQLITE_SOURCE_DIR="$sqlite" >"$base/$arch.configure.log" 2>&1 ||
-    { tail -30 "$base/$arch.configure.log" >&2; fail "configuring the $arch wizard"; }
-  cmake --build "$base/$arch" -j2
-  rm -rf "$base/$arch/SetupBrivelDB"
-  cmake --install "$base/$arch" --component app --prefix "$base/$arch/SetupBrivelDB" --strip >/dev/null
-  step "SetupBrivelDB.exe for $arch Windows"
+  scripts/build-windows-wizard.sh "$1" "$base" >/dev/null
+  step "SetupBrivelDB.exe for $1 Windows"
 }
 
 # The folder holds exactly these files, and they need nothing but each other and

@@ -1,0 +1,10 @@
+# Run by `cmake --install`: strips the DLLs copied into the folder when --strip is given.
+if(NOT CMAKE_INSTALL_DO_STRIP)
+  return()
+endif()
+foreach(_f IN LISTS BRIVEL_COPIED_DLLS)
+  execute_process(COMMAND "${BRIVEL_STRIP}" --strip-unneeded "${CMAKE_INSTALL_PREFIX}/${_f}" RESULT_VARIABLE _rc)
+  if(NOT _rc EQUAL 0)
+    message(FATAL_ERROR "stripping ${CMAKE_INSTALL_PREFIX}/${_f} failed")
+  endif()
+endforeach()
