@@ -33,9 +33,9 @@ version=$(sed -n 's/^project(SetupBrivelDB VERSION \([0-9]*\.[0-9]*\.[0-9]*\).*/
 [ -n "$version" ] || fail "no version in CMakeLists.txt"
 step "Windows tools ready"
 
-build_wizard() {  # i686|x86_64
+build_wizard() {  # i686|x86_64 (it reports its own times)
   scripts/build-windows-wizard.sh "$1" "$base" >/dev/null
-  step "SetupBrivelDB.exe for $1 Windows"
+  step_start=$SECONDS
 }
 
 # The folder holds exactly these files, and they need nothing but each other and

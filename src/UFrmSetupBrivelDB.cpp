@@ -8,6 +8,7 @@
 #include "ui_UFrmSetupBrivelDB.h"
 
 #include <QCloseEvent>
+#include <QFont>
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QLocale>
@@ -118,6 +119,13 @@ TFrmSetupBrivelDB::TFrmSetupBrivelDB(QWidget* parent)
       FOperacao(this)
 {
     Q_INIT_RESOURCE(resources);
+#ifdef Q_OS_WIN
+    // Segoe UI is on every Windows since Vista; where it is missing (Wine, trimmed
+    // server images) Qt would take the first family it knows, often a serif one:
+    // Windows' dialog font instead.
+    QFont::insertSubstitutions(QStringLiteral("Segoe UI"),
+                               {QStringLiteral("Tahoma"), QStringLiteral("Microsoft Sans Serif"), QStringLiteral("Arial")});
+#endif
     ui->setupUi(this);
     FDConnection_.setBusyObserver(&FDGUIxWaitCursor1);
     wireEvents();
