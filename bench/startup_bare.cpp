@@ -42,6 +42,10 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QWidget window;
     window.setWindowTitle(QStringLiteral("Assistente de Configuração do Banco - Brivel"));
+#ifdef Q_OS_WIN
+    QFont::insertSubstitutions(QStringLiteral("Segoe UI"),
+                               {QStringLiteral("Tahoma"), QStringLiteral("Microsoft Sans Serif"), QStringLiteral("Arial")});
+#endif
     window.setFont(QFont(QStringLiteral("Segoe UI"), 9));
     window.resize(800, 450);
     auto* layout = new QVBoxLayout(&window);

@@ -28,26 +28,12 @@ scripts/build-windows-wizard.sh i686 "$base" >/dev/null
 [ $arch = i686 ] || scripts/build-windows-wizard.sh "$arch" "$base" >/dev/null
 bin=$base/$arch/bin
 
-prefix=$(mktemp -d /tmp/brivel-wine-bench-XXXXXX)
-xvfb_pid=
-cleanup() {
-  WINEPREFIX=$prefix wineserver -k >/dev/null 2>&1 || true
-  if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; fi
-  rm -rf "$prefix"
-}
-trap cleanup EXIT
-export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" LC_ALL=C.UTF-8
-unset WAYLAND_DISPLAY
-Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$prefix/display" 2>/dev/null &
-xvfb_pid=$!
-for _ in $(seq 100); do [ -s "$prefix/display" ] && break; sleep 0.1; done
-[ -s "$prefix/display" ] || { echo "Xvfb did not start" >&2; exit 1; }
-export DISPLAY=:$(cat "$prefix/display")
-"${wine[@]}" wineboot -i >/dev/null 2>&1
+# shellcheck source=scripts/wine-session.sh
+. scripts/wine-session.sh
+wine_prefix brivel-wine-bench
+wine_display
 # Wine's server stays up between runs, as Windows itself does: what is measured is
-# the program's start, not Wine's. (The one wineboot left would end after 3 s.)
-wineserver -k >/dev/null 2>&1 || true
-wineserver -w
+# the program's start, not Wine's.
 wineserver -p
 "${wine[@]}" "$bin/brivel_bench_bare.exe" >/dev/null   # first run: caches warmed for both
 

@@ -89,21 +89,9 @@ else
 fi
 bin=$base/$arch/bin
 
-prefix=$(mktemp -d /tmp/brivel-wine-XXXXXX)
-xvfb_pid=
-cleanup() {
-  WINEPREFIX=$prefix wineserver -k >/dev/null 2>&1 || true
-  if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; fi
-  rm -rf "$prefix"
-}
-trap cleanup EXIT
-export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-# Wine names files in the locale's character set: non-ASCII folders need UTF-8.
-export LC_ALL=C.UTF-8
-unset DISPLAY WAYLAND_DISPLAY
-"${wine[@]}" wineboot -i >/dev/null 2>&1 || fail "wineboot"
-# Wine's own look: Tahoma, as on Windows (Qt's windows platform falls back to a serif font without it).
-cp /usr/share/wine/fonts/tahoma*.ttf "$prefix/drive_c/windows/Fonts/"
+# shellcheck source=scripts/wine-session.sh
+. scripts/wine-session.sh
+wine_prefix brivel-wine
 step "Wine prefix"
 echo "Windows wizard tests: $what"
 
@@ -136,16 +124,7 @@ done
 step "The window's suites under Wine (offscreen)"
 
 # Wine's own windows platform, on a virtual display of our own.
-Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$prefix/display" 2>/dev/null &
-xvfb_pid=$!
-for _ in $(seq 100); do [ -s "$prefix/display" ] && break; sleep 0.1; done
-[ -s "$prefix/display" ] || fail "Xvfb did not start"
-display=$(cat "$prefix/display")
-export DISPLAY=:$display
-# Wine's processes started without a display (the prefix's own) would keep their
-# desktop without one, and every window creation would fail: start them again.
-wineserver -k >/dev/null 2>&1 || true
-wineserver -w >/dev/null 2>&1 || true
+wine_display
 BRIVEL_SCREENSHOTS=$(winepath -w "$base/screenshots") \
   run_qt_test gui_windows_sqlite_flow.windows gui_windows_sqlite_flow -platform windows
 for shot in 1-boas-vindas 2-conexao-sqlite 3-final; do
