@@ -32,7 +32,9 @@ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_PREFIX_PATH="$qt" -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
   -DBRIVEL_SQLITE_SOURCE_DIR="$sqlite" -DBRIVEL_BUILD_BENCH=ON >"$base/$arch.configure.log" 2>&1 ||
   { tail -30 "$base/$arch.configure.log" >&2; echo "configuring the $arch wizard failed" >&2; exit 1; }
-cmake --build "$build" -j"$(nproc)" >&2
+cmake --build "$build" -j"$(nproc)" >"$base/$arch.build.log" 2>&1 ||
+  { grep -m5 -B2 -A10 'error' "$base/$arch.build.log" >&2 || tail -40 "$base/$arch.build.log" >&2
+    echo "building the $arch wizard failed: $base/$arch.build.log" >&2; exit 1; }
 rm -rf "$build/SetupBrivelDB"
 cmake --install "$build" --component app --prefix "$build/SetupBrivelDB" --strip >/dev/null
 echo "== SetupBrivelDB.exe for $arch Windows ($((SECONDS - started)) s)" >&2
