@@ -15,21 +15,15 @@ runs=15
 base=${BRIVEL_WIN_WIZARD_DIR:-$root/build-win-wizard}
 
 scripts/install-windows-deps.sh
-if [ "$(scripts/windows-arch.sh)" = 32 ]; then
-  arch=i686 wine=(wine)
-  export WINEARCH=win32
-else
-  # This kernel cannot run 32-bit programs: the 64-bit build stands in for the start-up.
-  arch=x86_64 wine=(/usr/lib/wine/wine64)
-  export WINELOADER=/usr/lib/wine/wine64
-fi
+# shellcheck source=scripts/wine-session.sh
+. scripts/wine-session.sh
+# Where the kernel cannot run 32-bit programs the 64-bit build stands in for the start-up.
+wine_for_kernel
 # The shipped folder is the 32-bit one.
 scripts/build-windows-wizard.sh i686 "$base" >/dev/null
 [ $arch = i686 ] || scripts/build-windows-wizard.sh "$arch" "$base" >/dev/null
 bin=$base/$arch/bin
 
-# shellcheck source=scripts/wine-session.sh
-. scripts/wine-session.sh
 wine_prefix brivel-wine-bench
 wine_display
 # Wine's server stays up between runs, as Windows itself does: what is measured is

@@ -28,7 +28,9 @@ step() { echo "== $1 ($((SECONDS - step_start)) s)"; step_start=$SECONDS; }
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
 scripts/install-windows-deps.sh
-kernel=$(scripts/windows-arch.sh)
+# shellcheck source=scripts/wine-session.sh
+. scripts/wine-session.sh
+wine_for_kernel
 version=$(sed -n 's/^project(SetupBrivelDB VERSION \([0-9]*\.[0-9]*\.[0-9]*\).*/\1/p' CMakeLists.txt)
 [ -n "$version" ] || fail "no version in CMakeLists.txt"
 step "Windows tools ready"
@@ -72,25 +74,18 @@ mkdir -p "$base/packages"
 scripts/package-windows.sh "$base/i686/SetupBrivelDB" "$base/packages" "$version" i686
 step "32-bit folder checked and packaged"
 
-if [ "$kernel" = 32 ]; then
-  arch=i686 wine=(wine)
-  export WINEARCH=win32
+if [ "$arch" = i686 ]; then
   what="32-bit build under 32-bit Wine"
 else
   echo "This kernel does not run 32-bit programs, so 32-bit Wine cannot start here:"
   echo "the 32-bit build above is built and checked; what runs under Wine is the 64-bit build."
-  arch=x86_64
   build_wizard x86_64
   check_folder "$base/x86_64/SetupBrivelDB" x86_64
   scripts/package-windows.sh "$base/x86_64/SetupBrivelDB" "$base/packages" "$version" x86_64
-  export WINELOADER=/usr/lib/wine/wine64
-  wine=("$WINELOADER")
   what="64-bit build under 64-bit Wine"
 fi
 bin=$base/$arch/bin
 
-# shellcheck source=scripts/wine-session.sh
-. scripts/wine-session.sh
 wine_prefix brivel-wine
 step "Wine prefix"
 echo "Windows wizard tests: $what"

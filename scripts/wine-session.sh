@@ -1,7 +1,20 @@
 # Sourced by the scripts that run Windows programs under Wine on a display of their own.
+#   wine_for_kernel    sets arch (i686, or x86_64 where the kernel cannot run 32-bit
+#                      programs) and wine (the command that runs that build).
 #   wine_prefix NAME   a throwaway prefix in /tmp/NAME-XXXXXX ($prefix), booted; it, its
 #                      server and the display are gone at exit. Needs wine=(the command).
 #   wine_display       a virtual display ($DISPLAY) for Wine's windows platform.
+
+wine_for_kernel() {
+  if [ "$(scripts/windows-arch.sh)" = 32 ]; then
+    arch=i686 wine=(wine)
+    export WINEARCH=win32
+  else
+    arch=x86_64
+    export WINELOADER=/usr/lib/wine/wine64
+    wine=("$WINELOADER")
+  fi
+}
 
 wine_cleanup() {
   WINEPREFIX=$prefix wineserver -k >/dev/null 2>&1 || true

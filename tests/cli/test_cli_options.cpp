@@ -43,14 +43,7 @@ void NoPasswordIn(const CliRun& r, const QString& password)
 class CliOptionsTest : public QObject {
     Q_OBJECT
 private slots:
-    void testarWritesTheWizardsBytes_data()
-    {
-        QTest::addColumn<int>("kind");
-        QTest::newRow("SQLite") << int(tbSQLite);
-        QTest::newRow("PostgreSQL") << int(tbPostgreSQL);
-        QTest::newRow("MySQL") << int(tbMySQL);
-        QTest::newRow("Firebird") << int(tbFirebird);
-    }
+    void testarWritesTheWizardsBytes_data() { AddDatabaseKinds(); }
     void testarWritesTheWizardsBytes()
     {
         QFETCH(int, kind);
