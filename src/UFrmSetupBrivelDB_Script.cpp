@@ -103,6 +103,20 @@ void TFrmSetupBrivelDB::CriarEstrutura()
     InstallResult result;
     NoTrabalho([&] { result = flow.run(); });
     FCancelarOperacao = nullptr;
+    if (result.outcome == InstallOutcome::Incomplete) {
+        // Only what is missing is created, on the database thread like an installation.
+        const QString pergunta = Q(PartialStructureText(result)) +
+                                 QStringLiteral("\r\n\r\nDeseja completar a instalação criando apenas o que falta? "
+                                                "Nada do que existe será alterado ou removido.");
+        if (!ui::AskYesNo(this, pergunta)) {
+            Log(QStringLiteral("Nada foi criado nem removido."));
+            return;
+        }
+        FCancelamentoPedido = false;
+        FCancelarOperacao = [&flow] { flow.cancel(); };
+        NoTrabalho([&] { result = flow.completeMissing(); });
+        FCancelarOperacao = nullptr;
+    }
     switch (result.outcome) {
     case InstallOutcome::AlreadyInstalled:
         ui::ShowInformation(this, QStringLiteral("A estrutura do Brivel já aparenta estar instalada neste banco."));
@@ -110,12 +124,17 @@ void TFrmSetupBrivelDB::CriarEstrutura()
         AtualizarBotoes();
         break;
     case InstallOutcome::Installed:
-        ui::ShowInformation(this, QStringLiteral("Estrutura criada com sucesso."));
+    case InstallOutcome::Completed:
+        ui::ShowInformation(this, result.outcome == InstallOutcome::Installed
+                                      ? QStringLiteral("Estrutura criada com sucesso.")
+                                      : QStringLiteral("Estrutura completada com sucesso."));
         ui->PageControl1->setCurrentWidget(ui->TabFinal);
         AtualizarBotoes();
         break;
     case InstallOutcome::Incomplete:
-        ui::ShowError(this, Q(IncompleteStructureText(result)));
+        break;
+    case InstallOutcome::ColumnsMissing:
+        ui::ShowError(this, Q(ColumnsMissingText(result)));
         break;
     case InstallOutcome::Failed:
         ui::ShowError(this, Q(InstallFailureText(result)));

@@ -177,7 +177,7 @@ int Script(const Options& o, const ConnectionFields& f, Report& report)
     return kOk;
 }
 
-int Instalar(const ConnectionFields& f, Report& report)
+int Instalar(const Options& o, const ConnectionFields& f, Report& report)
 {
     if (!Valid(f, report))
         return kUsage;
@@ -191,7 +191,7 @@ int Instalar(const ConnectionFields& f, Report& report)
     {
         InterruptWatch interrupt(flow);
         try {
-            r = flow.run();
+            r = flow.run(o.completar);
         } catch (const std::exception& e) {
             escaped = e.what();
         }
@@ -204,21 +204,42 @@ int Instalar(const ConnectionFields& f, Report& report)
         report.error("Erro ao criar estrutura: " + escaped);
         return kFailure;
     }
-    d["tabelas_criadas"] = Tables(r.outcome == InstallOutcome::Installed ? r.created : std::vector<std::string>{});
+    const bool done = r.outcome == InstallOutcome::Installed || r.outcome == InstallOutcome::Completed;
+    d["tabelas_criadas"] = Tables(done ? r.created : std::vector<std::string>{});
+    if (o.completar)
+        d["registros_inseridos"] = Tables(r.outcome == InstallOutcome::Completed ? r.inserted : std::vector<std::string>{});
+    if (r.outcome != InstallOutcome::Installed) {
+        d["tabelas_encontradas"] = Tables(r.found);
+        if (r.outcome != InstallOutcome::AlreadyInstalled) {
+            d["tabelas_ausentes"] = Tables(r.missing);
+            d["registros_ausentes"] = Tables(r.seedsMissing);
+        }
+    }
     switch (r.outcome) {
     case InstallOutcome::Installed:
         d["resultado"] = "instalada";
         return kOk;
+    case InstallOutcome::Completed:
+        d["resultado"] = "completada";
+        return kOk;
     case InstallOutcome::AlreadyInstalled:
         d["resultado"] = "ja_instalada";
-        d["tabelas_encontradas"] = Tables(r.found);
         return kOk;
     case InstallOutcome::Incomplete:
         d["resultado"] = "incompleta";
-        d["tabelas_encontradas"] = Tables(r.found);
-        d["tabelas_ausentes"] = Tables(r.missing);
-        report.error(IncompleteStructureText(r));
+        report.error(IncompleteStructureText(r) +
+                     "\r\n\r\nPara criar apenas o que falta, sem alterar nem remover o que existe, use: "
+                     "setupbriveldb-cli instalar --completar");
         return kFailure;
+    case InstallOutcome::ColumnsMissing: {
+        d["resultado"] = "colunas_ausentes";
+        nlohmann::json columns = nlohmann::json::object();
+        for (const TableColumns& t : r.columnsMissing)
+            columns[t.table] = Tables(t.missing);
+        d["colunas_ausentes"] = columns;
+        report.error(ColumnsMissingText(r));
+        return kFailure;
+    }
     case InstallOutcome::Failed:
         break;
     }
@@ -257,6 +278,8 @@ int Verificar(const ConnectionFields& f, Report& report)
         report.line(std::string("Registros iniciais de API_CONFIG: ") + (st.configSeed ? "presentes." : "ausentes."));
         report.line(std::string("Registros iniciais de API_SEQUENCIAIS: ") +
                     (st.sequenceSeeds ? "presentes." : "ausentes."));
+        if (!st.seedsMissing.empty())
+            report.line("Registros iniciais ausentes: " + JoinTables(st.seedsMissing) + ".");
     }
     const char* const states[] = {"instalada", "não instalada", "parcial"};
     report.line(std::string("Estrutura do Brivel: ") + states[st.state()] + ".");
@@ -266,6 +289,7 @@ int Verificar(const ConnectionFields& f, Report& report)
     d["tabelas_encontradas"] = Tables(st.found);
     d["tabelas_ausentes"] = Tables(st.missing);
     d["registros_iniciais"] = {{"API_CONFIG", st.configSeed}, {"API_SEQUENCIAIS", st.sequenceSeeds}};
+    d["registros_ausentes"] = Tables(st.seedsMissing);
     switch (st.state()) {
     case StructureState::Installed:
         d["resultado"] = "instalada";

@@ -18,8 +18,9 @@ using namespace brivel::cli;
 namespace {
 
 const char* const kFooter = R"(Códigos de saída:
-  0  sucesso (inclusive estrutura já instalada; verificar: instalada)
-  1  falha no banco de dados ou na instalação (a execução é desfeita)
+  0  sucesso (inclusive estrutura já instalada ou completada; verificar: instalada)
+  1  falha no banco de dados ou na instalação (a execução é desfeita); instalar:
+     estrutura parcial (sem --completar) ou tabela existente sem todas as colunas
   2  uso incorreto ou campos inválidos (nada é conectado)
   3  verificar: estrutura não instalada
   4  verificar: estrutura parcial
@@ -123,8 +124,13 @@ int main(int argc, char** argv)
     OutputOptions(script, o);
 
     CLI::App* instalar =
-        app.add_subcommand("instalar", "Instala a estrutura do Brivel; se já instalada, apenas informa (saída 0)");
+        app.add_subcommand("instalar", "Instala a estrutura do Brivel; se já instalada, apenas informa (saída 0); "
+                                       "se parcial, recusa, ou completa com --completar");
     ConnectionOptions(instalar, o);
+    instalar->add_flag("--completar", o.completar,
+                       "Estrutura parcial: cria só as tabelas e os registros iniciais que faltam, numa transação, "
+                       "sem alterar nem remover nada do que existe (recusa se uma tabela existente não tem todas "
+                       "as colunas)");
     OutputOptions(instalar, o);
 
     CLI::App* verificar = app.add_subcommand(
@@ -184,7 +190,7 @@ int main(int argc, char** argv)
     else if (o.command == "script")
         code = Script(o, f, report);
     else if (o.command == "instalar")
-        code = Instalar(f, report);
+        code = Instalar(o, f, report);
     else
         code = Verificar(f, report);
     if (code == kUsage && !report.data().contains("resultado"))

@@ -21,6 +21,7 @@ struct Options {
     std::optional<std::string> tipo, servidor, porta, banco, usuario, senha, senhaArquivo, deConfig;
     std::string config;  // testar: where configApi.ini goes
     std::string saida;   // script: file to write
+    bool completar = false;  // instalar: complete a partial structure
     bool json = false;
     bool silencioso = false;
 };

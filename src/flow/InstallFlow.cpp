@@ -2,10 +2,25 @@
 
 #include "core/Error.h"
 #include "core/InstallSteps.h"
+#include "core/ScriptStructure.h"
 #include "core/SchemaScript.h"
 #include "core/StatementSplitter.h"
 
+#include <algorithm>
+
 namespace brivel {
+
+namespace {
+// A missing table's seed rows go without saying.
+std::vector<std::string> SeedsMissingInPresentTables(const StructureState& st)
+{
+    std::vector<std::string> out;
+    for (const std::string& seed : st.seedsMissing)
+        if (std::find(st.missing.begin(), st.missing.end(), seed.substr(0, seed.find(' '))) == st.missing.end())
+            out.push_back(seed);
+    return out;
+}
+} // namespace
 
 InstallFlow::InstallFlow(db::Connection& connection, TTipoBanco kind, std::string displayName, InstallLog& log)
     : conn_(connection), kind_(kind), displayName_(std::move(displayName)), log_(log)
@@ -28,13 +43,16 @@ void InstallFlow::executeScript(const std::string& script)
         const std::string created = CreatedTableName(st.sql);
         if (created.empty())
             continue;
-        created_.push_back(created);
         // Firebird: later statements of the same transaction cannot use a table
         // created in it, so each new table is committed at once (and undone by
-        // undoCreatedTables should a later statement fail).
+        // undoCreatedTables should a later statement fail). Its DDL takes effect
+        // at the commit: only then does the table exist.
         if (kind_ == tbFirebird && conn_.inTransaction()) {
             conn_.commit();
+            created_.push_back(created);
             conn_.startTransaction();
+        } else {
+            created_.push_back(created);
         }
     }
 }
@@ -56,10 +74,9 @@ void InstallFlow::undoCreatedTables(InstallResult& result)
     }
 }
 
-void InstallFlow::findTables(std::vector<std::string>& found, std::vector<std::string>& missing)
+bool InstallFlow::columnExists(const std::string& table, const std::string& column)
 {
-    for (const char* table : kBrivelTables)
-        (tableExists(table) ? found : missing).push_back(table);
+    return conn_.queryInt(ColumnExistenceQuery(kind_, table), "COLUNA", column, "QTD") > 0;
 }
 
 StructureState InstallFlow::inspect()
@@ -67,26 +84,19 @@ StructureState InstallFlow::inspect()
     if (!conn_.connected())
         conn_.open();
     StructureState st;
-    findTables(st.found, st.missing);
-    auto has = [&](const char* table) {
-        for (const std::string& t : st.found)
-            if (t == table)
-                return true;
-        return false;
+    for (const char* table : kBrivelTables)
+        (tableExists(table) ? st.found : st.missing).push_back(table);
+    auto has = [&](const std::string& table) {
+        return std::find(st.found.begin(), st.found.end(), table) != st.found.end();
     };
-    if (has("API_SEQUENCIAIS")) {
-        st.sequenceSeeds = true;
-        for (const char* table : kBrivelTables) {
-            if (std::string(table) == "API_SEQUENCIAIS")
-                continue;
-            if (conn_.queryInt("SELECT COUNT(*) QTD FROM API_SEQUENCIAIS WHERE NOME_TABELA = :TABELA", "TABELA", table,
-                               "QTD") == 0)
-                st.sequenceSeeds = false;
-        }
-        if (has("API_CONFIG"))
-            st.configSeed = conn_.queryInt("SELECT COUNT(*) QTD FROM API_CONFIG WHERE ID_CONFIG = (SELECT ULTIMO_ID "
-                                           "FROM API_SEQUENCIAIS WHERE NOME_TABELA = :TABELA)",
-                                           "TABELA", "API_CONFIG", "QTD") > 0;
+    st.configSeed = st.sequenceSeeds = true;
+    for (const SeedRow& seed : StructureFor(kind_).seeds) {
+        // A table without the key's column (someone else's table of the same
+        // name) cannot hold the row; the completion's column check names it.
+        const bool present = has(seed.table) && columnExists(seed.table, seed.keyColumn) &&
+                             conn_.queryInt(SeedRowQuery(seed), "CHAVE", seed.key, "QTD") > 0;
+        (present ? st.seedsFound : st.seedsMissing).push_back(seed.describe());
+        (seed.table == "API_CONFIG" ? st.configSeed : st.sequenceSeeds) &= present;
     }
     return st;
 }
@@ -95,34 +105,66 @@ StructureState::State StructureState::state() const
 {
     if (found.empty())
         return NotInstalled;
-    return missing.empty() && configSeed && sequenceSeeds ? Installed : Partial;
+    return missing.empty() && seedsMissing.empty() ? Installed : Partial;
 }
 
-InstallResult InstallFlow::run()
+InstallResult InstallFlow::run(bool complete)
 {
-    InstallResult result;
     // A cancel left from an earlier run is not this run's.
     conn_.clearCancel();
     if (!conn_.connected())
         conn_.open();
     log_.line("Banco selecionado: " + displayName_);
     log_.line("Verificando estrutura existente...");
-    if (tableExists("API_CONFIG")) {
+    const StructureState st = inspect();
+    if (st.state() == StructureState::NotInstalled)
+        return install(st);
+    InstallResult result;
+    result.found = st.found;
+    result.missing = st.missing;
+    if (std::find(st.found.begin(), st.found.end(), "API_CONFIG") != st.found.end())
         log_.line("A tabela API_CONFIG já existe.");
-        // API_CONFIG alone is no proof: a run cut short leaves the first tables
-        // behind, and what is missing must not be reported as installed.
-        findTables(result.found, result.missing);
-        if (!result.missing.empty()) {
-            log_.line("A estrutura do Brivel está incompleta neste banco.");
-            log_.line("Tabelas existentes: " + JoinTables(result.found) + ".");
-            log_.line("Tabelas ausentes: " + JoinTables(result.missing) + ".");
-            result.outcome = InstallOutcome::Incomplete;
-            return result;
-        }
+    if (st.state() == StructureState::Installed) {
         log_.line("A estrutura aparenta já estar instalada.");
         result.outcome = InstallOutcome::AlreadyInstalled;
         return result;
     }
+    // Partial: what is missing goes to the log, and nothing is reported as installed.
+    log_.line("A estrutura do Brivel está incompleta neste banco.");
+    log_.line("Tabelas existentes: " + JoinTables(st.found) + ".");
+    if (!st.missing.empty())
+        log_.line("Tabelas ausentes: " + JoinTables(st.missing) + ".");
+    result.seedsMissing = SeedsMissingInPresentTables(st);
+    if (!result.seedsMissing.empty())
+        log_.line("Registros iniciais ausentes: " + JoinTables(result.seedsMissing) + ".");
+    if (complete)
+        return this->complete(st);
+    result.outcome = InstallOutcome::Incomplete;
+    return result;
+}
+
+InstallResult InstallFlow::completeMissing()
+{
+    conn_.clearCancel();
+    if (!conn_.connected())
+        conn_.open();
+    const StructureState st = inspect();
+    if (st.state() == StructureState::Partial)
+        return complete(st);
+    // Changed since it was shown: the same decision as a fresh run.
+    if (st.state() == StructureState::NotInstalled)
+        return install(st);
+    InstallResult result;
+    result.found = st.found;
+    log_.line("A estrutura aparenta já estar instalada.");
+    result.outcome = InstallOutcome::AlreadyInstalled;
+    return result;
+}
+
+InstallResult InstallFlow::install(const StructureState& st)
+{
+    InstallResult result;
+    result.missing = st.missing;
     const std::string script = ScriptFor(kind_);
     log_.line("Criando estrutura do Brivel...");
     created_.clear();
@@ -135,26 +177,106 @@ InstallResult InstallFlow::run()
         log_.line("Estrutura criada com sucesso.");
         result.outcome = InstallOutcome::Installed;
     } catch (const std::exception& e) {
-        result.outcome = InstallOutcome::Failed;
-        // However the cancel reached the run (between statements, or stopping one), it reads the same.
-        result.error = cancel_.load() ? std::string("Instalação cancelada.") : std::string(e.what());
-        result.created = created_;
-        // The undo runs even after a cancel.
-        conn_.clearCancel();
-        if (conn_.inTransaction()) {
-            try {
-                conn_.rollback();
-            } catch (const std::exception& r) {
-                log_.line(std::string("Não foi possível desfazer a transação: ") + r.what());
-            }
-        }
-        undoCreatedTables(result);
-        created_.clear();
-        if (!result.leftBehind.empty())
-            log_.line("Tabelas criadas nesta execução que permaneceram no banco: " + JoinTables(result.leftBehind) + ".");
-        log_.line("Erro ao criar estrutura: " + result.error);
+        fail(result, e, "Erro ao criar estrutura: ");
     }
     return result;
+}
+
+InstallResult InstallFlow::complete(const StructureState& st)
+{
+    InstallResult result;
+    result.found = st.found;
+    result.missing = st.missing;
+    result.seedsMissing = SeedsMissingInPresentTables(st);
+    result.completing = true;
+    const ScriptStructure structure = StructureFor(kind_);
+
+    // First a check that changes nothing: a table of the same name but another
+    // shape is not Brivel's, and creating the rest around it would not work.
+    log_.line("Conferindo as colunas das tabelas existentes...");
+    for (const std::string& name : st.found) {
+        const ScriptTable* table = structure.table(name);
+        TableColumns lacking{name, {}};
+        if (!table)
+            continue;
+        for (const std::string& column : table->columns)
+            if (!columnExists(name, column))
+                lacking.missing.push_back(column);
+        if (!lacking.missing.empty()) {
+            log_.line("A tabela " + name + " não tem as colunas: " + JoinTables(lacking.missing) + ".");
+            result.columnsMissing.push_back(std::move(lacking));
+        }
+    }
+    if (!result.columnsMissing.empty()) {
+        log_.line("Nada foi criado nem removido.");
+        result.outcome = InstallOutcome::ColumnsMissing;
+        return result;
+    }
+
+    log_.line("Completando a estrutura do Brivel...");
+    created_.clear();
+    conn_.startTransaction();
+    try {
+        for (const ScriptTable& table : structure.tables) {
+            if (std::find(st.missing.begin(), st.missing.end(), table.name) == st.missing.end())
+                continue;
+            if (cancel_.load())
+                throw Error("Instalação cancelada.");
+            conn_.execSQL(table.statement);
+            if (kind_ == tbFirebird && conn_.inTransaction()) {
+                conn_.commit();  // as in executeScript
+                created_.push_back(table.name);
+                conn_.startTransaction();
+            } else {
+                created_.push_back(table.name);
+            }
+            log_.line("Tabela " + table.name + " criada.");
+        }
+        // Seed rows come after every CREATE TABLE: where DDL commits by itself
+        // (MySQL, Oracle) they stay in the one transaction the failure path rolls back.
+        for (const SeedRow& seed : structure.seeds) {
+            const std::string what = seed.describe();
+            const bool tableNew = std::find(created_.begin(), created_.end(), seed.table) != created_.end();
+            if (!tableNew && std::find(st.seedsMissing.begin(), st.seedsMissing.end(), what) == st.seedsMissing.end())
+                continue;
+            if (cancel_.load())
+                throw Error("Instalação cancelada.");
+            conn_.execSQL(seed.statement);
+            result.inserted.push_back(what);
+            log_.line("Registro inicial inserido: " + what + ".");
+        }
+        conn_.commit();
+        result.created = created_;
+        created_.clear();
+        log_.line("Estrutura completada com sucesso.");
+        result.outcome = InstallOutcome::Completed;
+    } catch (const std::exception& e) {
+        result.inserted.clear();
+        fail(result, e, "Erro ao completar estrutura: ");
+    }
+    return result;
+}
+
+void InstallFlow::fail(InstallResult& result, const std::exception& e, const char* errorPrefix)
+{
+    result.outcome = InstallOutcome::Failed;
+    // However the cancel reached the run (between statements, or stopping one), it reads the same.
+    result.error = cancel_.load() ? std::string("Instalação cancelada.") : std::string(e.what());
+    result.created = created_;
+    // The undo runs even after a cancel.
+    conn_.clearCancel();
+    if (conn_.inTransaction()) {
+        try {
+            conn_.rollback();
+        } catch (const std::exception& r) {
+            log_.line(std::string("Não foi possível desfazer a transação: ") + r.what());
+        }
+    }
+    undoCreatedTables(result);
+    created_.clear();
+    if (!result.leftBehind.empty())
+        log_.line("Tabelas criadas nesta execução que permaneceram no banco: " + JoinTables(result.leftBehind) + ".");
+    log_.line(errorPrefix + result.error);
 }
 
 void InstallFlow::close() noexcept
@@ -178,20 +300,44 @@ std::string JoinTables(const std::vector<std::string>& tables)
 
 std::string InstallFailureText(const InstallResult& result)
 {
-    std::string text = "Erro ao criar estrutura:\r\n\r\n" + result.error +
-                       "\r\n\r\nVocê pode copiar ou salvar o script e executar manualmente no banco.";
+    std::string text = result.completing
+                           ? "Erro ao completar estrutura:\r\n\r\n" + result.error
+                           : "Erro ao criar estrutura:\r\n\r\n" + result.error +
+                                 "\r\n\r\nVocê pode copiar ou salvar o script e executar manualmente no banco.";
     if (!result.leftBehind.empty())
         text += "\r\n\r\nAtenção: não foi possível desfazer tudo. As tabelas a seguir, criadas nesta execução, "
                 "permaneceram no banco: " +
                 JoinTables(result.leftBehind) + ".";
+    else if (result.completing)
+        text += "\r\n\r\nO que esta execução criou foi desfeito; o banco está como antes.";
+    return text;
+}
+
+std::string PartialStructureText(const InstallResult& result)
+{
+    std::string text =
+        "A estrutura do Brivel está incompleta neste banco.\r\n\r\nTabelas existentes: " + JoinTables(result.found) + ".";
+    if (!result.missing.empty())
+        text += "\r\nTabelas ausentes: " + JoinTables(result.missing) + ".";
+    if (!result.seedsMissing.empty())
+        text += "\r\nRegistros iniciais ausentes: " + JoinTables(result.seedsMissing) + ".";
     return text;
 }
 
 std::string IncompleteStructureText(const InstallResult& result)
 {
-    return "A estrutura do Brivel está incompleta neste banco.\r\n\r\nTabelas existentes: " + JoinTables(result.found) +
-           ".\r\nTabelas ausentes: " + JoinTables(result.missing) +
-           ".\r\n\r\nNada foi criado nem removido. Confira o banco antes de instalar novamente.";
+    return PartialStructureText(result) +
+           "\r\n\r\nNada foi criado nem removido. Confira o banco antes de instalar novamente.";
+}
+
+std::string ColumnsMissingText(const InstallResult& result)
+{
+    std::string text = "A estrutura do Brivel não pode ser completada: há tabelas do Brivel sem todas as colunas "
+                       "necessárias.\r\n";
+    for (const TableColumns& t : result.columnsMissing)
+        text += "\r\n" + t.table + (t.missing.size() == 1 ? ": falta a coluna " : ": faltam as colunas ") +
+                JoinTables(t.missing) + ".";
+    return text + "\r\n\r\nNada foi criado nem removido. Confira essas tabelas no banco.";
 }
 
 } // namespace brivel

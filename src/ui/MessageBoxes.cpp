@@ -52,6 +52,11 @@ bool AskStopOperation(QWidget* parent, const QString& question)
     return box.exec() == QMessageBox::Yes;
 }
 
+bool AskYesNo(QWidget* parent, const QString& question)
+{
+    return AskStopOperation(parent, question);
+}
+
 QString ApplicationTitle()
 {
     return QFileInfo(QCoreApplication::applicationFilePath()).fileName().section(QLatin1Char('.'), 0, 0);

@@ -18,6 +18,9 @@ QString BoxText(const QString& message);
 // Whether to stop the operation running now (Sim/Não, "Não" the default).
 bool AskStopOperation(QWidget* parent, const QString& question);
 
+// A yes/no question ("Sim"/"Não", "Não" the default); true for "Sim".
+bool AskYesNo(QWidget* parent, const QString& question);
+
 // The application's title: the executable's file name cut at its first full stop.
 QString ApplicationTitle();
 
