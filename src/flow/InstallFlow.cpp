@@ -232,8 +232,13 @@ InstallResult InstallFlow::complete(const StructureState& st)
             }
             log_.line("Tabela " + table.name + " criada.");
         }
-        // Seed rows come after every CREATE TABLE: where DDL commits by itself
-        // (MySQL, Oracle) they stay in the one transaction the failure path rolls back.
+        // Seed rows come after every CREATE TABLE, in a transaction of their own where
+        // DDL commits by itself: MySQL ends the started transaction at a CREATE TABLE
+        // and would autocommit each row into tables that existed before.
+        if (!created_.empty() && !DdlIsTransactional(kind_) && kind_ != tbFirebird) {
+            conn_.commit();
+            conn_.startTransaction();
+        }
         for (const SeedRow& seed : structure.seeds) {
             const std::string what = seed.describe();
             const bool tableNew = std::find(created_.begin(), created_.end(), seed.table) != created_.end();
