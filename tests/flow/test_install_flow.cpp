@@ -2,6 +2,7 @@
 #include "DbFixtures.h"
 
 #include "core/SchemaScript.h"
+#include "core/ScriptStructure.h"
 #include "db/Connection.h"
 #include "flow/InstallFlow.h"
 #include "support/TempFolder.h"
@@ -45,29 +46,48 @@ const QStringList kAll{"API_CONFIG",   "API_ROTAS",        "API_ROTA_PARAMETROS"
 class InstallFlowTest : public QObject {
     Q_OBJECT
 private slots:
-    // Tables present before the run (comma-separated) and what the flow makes of them.
+    // What the database holds before the run and what the flow makes of it.
     void existingTables_data()
     {
-        QTest::addColumn<QString>("before");
+        QTest::addColumn<QString>("before");  // SQL run first
         QTest::addColumn<int>("outcome");
         QTest::addColumn<QString>("missing");
         const int installed = int(InstallOutcome::Installed), already = int(InstallOutcome::AlreadyInstalled),
                   incomplete = int(InstallOutcome::Incomplete), failed = int(InstallOutcome::Failed);
+        const QString script = QString::fromStdString(ScriptFor(tbSQLite)) + ";";
+        auto tables = [](const QStringList& names, bool lower = false) {
+            const ScriptStructure st = StructureFor(tbSQLite);
+            QString sql;
+            for (const QString& n : names) {
+                QString create = QString::fromStdString(st.table(n.toStdString())->statement);
+                if (lower)
+                    create.replace(n, n.toLower());
+                sql += create + ";";
+            }
+            return sql;
+        };
         QTest::newRow("empty") << "" << installed << "";
-        QTest::newRow("complete") << kAll.join(',') << already << "";
-        QTest::newRow("complete, lower case") << kAll.join(',').toLower() << already << "";
+        QTest::newRow("complete") << script << already << "";
+        QTest::newRow("complete, lower-case table names")
+            << QString(script).replace("CREATE TABLE API_", "CREATE TABLE api_") << already << "";
         QTest::newRow("API_CONFIG alone")
-            << "API_CONFIG" << incomplete << "API_ROTAS,API_ROTA_PARAMETROS,API_USUARIOS,API_LOG_CHAMADAS,API_SEQUENCIAIS";
+            << tables({"API_CONFIG"}) << incomplete
+            << "API_ROTAS,API_ROTA_PARAMETROS,API_USUARIOS,API_LOG_CHAMADAS,API_SEQUENCIAIS";
         QTest::newRow("a run cut after two tables")
-            << "API_CONFIG,API_ROTAS" << incomplete << "API_ROTA_PARAMETROS,API_USUARIOS,API_LOG_CHAMADAS,API_SEQUENCIAIS";
+            << tables({"API_CONFIG", "API_ROTAS"}) << incomplete
+            << "API_ROTA_PARAMETROS,API_USUARIOS,API_LOG_CHAMADAS,API_SEQUENCIAIS";
         QTest::newRow("only the last one missing")
-            << "API_CONFIG,API_ROTAS,API_ROTA_PARAMETROS,API_USUARIOS,API_LOG_CHAMADAS" << incomplete
-            << "API_SEQUENCIAIS";
-        QTest::newRow("lower-case api_config, upper-case rest missing one")
-            << "api_config,API_ROTAS,api_rota_parametros,API_USUARIOS,API_SEQUENCIAIS" << incomplete
-            << "API_LOG_CHAMADAS";
-        // Without API_CONFIG the whole script runs and stops at the existing table.
-        QTest::newRow("user's API_USUARIOS, no API_CONFIG") << "API_USUARIOS" << failed << "";
+            << tables({"API_CONFIG", "API_ROTAS", "API_ROTA_PARAMETROS", "API_USUARIOS", "API_LOG_CHAMADAS"})
+            << incomplete << "API_SEQUENCIAIS";
+        QTest::newRow("lower-case names, one missing")
+            << tables({"API_CONFIG", "API_ROTAS", "API_ROTA_PARAMETROS", "API_USUARIOS", "API_SEQUENCIAIS"}, true)
+            << incomplete << "API_LOG_CHAMADAS";
+        QTest::newRow("someone else's API_USUARIOS, no API_CONFIG")
+            << "CREATE TABLE API_USUARIOS (X INTEGER);" << incomplete
+            << "API_CONFIG,API_ROTAS,API_ROTA_PARAMETROS,API_LOG_CHAMADAS,API_SEQUENCIAIS";
+        // Not a table, so not found; the fourth statement fails on the name.
+        QTest::newRow("an index named API_USUARIOS")
+            << "CREATE TABLE OUTRA (X INTEGER); CREATE INDEX API_USUARIOS ON OUTRA (X);" << failed << "";
     }
     void existingTables()
     {
@@ -76,10 +96,7 @@ private slots:
         QFETCH(QString, missing);
         TempFolder tmp;
         const QString file = tmp.file("brivel.db");
-        QString create;
-        for (const QString& t : Split(before))
-            create += QStringLiteral("CREATE TABLE %1 (X INTEGER);").arg(t);
-        BRIVEL_REQUIRE(RunSqliteSql(file, create + "SELECT 1;"));
+        BRIVEL_REQUIRE(RunSqliteSql(file, before + "SELECT 1;"));
         const QStringList tablesBefore = TablesIn(file);
 
         db::Connection c;
@@ -113,10 +130,13 @@ private slots:
             for (const QString& m : Split(missing))
                 found.removeAll(m);
             QCOMPARE(Q(r.found), found);
-            QCOMPARE(log.lines.mid(2),
-                     (QStringList{"A tabela API_CONFIG já existe.", "A estrutura do Brivel está incompleta neste banco.",
-                                  "Tabelas existentes: " + found.join(", ") + ".",
-                                  "Tabelas ausentes: " + Split(missing).join(", ") + ".", "Conexão encerrada."}));
+            QStringList expected;
+            if (found.contains("API_CONFIG"))
+                expected << "A tabela API_CONFIG já existe.";
+            expected << "A estrutura do Brivel está incompleta neste banco."
+                     << "Tabelas existentes: " + found.join(", ") + "."
+                     << "Tabelas ausentes: " + Split(missing).join(", ") + ".";
+            QCOMPARE(log.lines.mid(2, expected.size()), expected);
             const QString box = QString::fromStdString(IncompleteStructureText(r));
             QVERIFY(box.startsWith("A estrutura do Brivel está incompleta neste banco.\r\n\r\n"));
             QVERIFY(box.contains("Tabelas ausentes: " + Split(missing).join(", ") + "."));
@@ -124,9 +144,11 @@ private slots:
             QCOMPARE(TablesIn(file), tablesBefore);  // nothing created, nothing dropped
             break;
         }
-        case InstallOutcome::Failed:
+        default:
+            QCOMPARE(int(r.outcome), int(InstallOutcome::Failed));
             QVERIFY(!r.error.empty());
             QVERIFY(r.leftBehind.empty());
+            QCOMPARE(log.lines.count("Executando comando..."), 4);
             QCOMPARE(TablesIn(file), tablesBefore);  // the rollback took the run's tables with it
             QVERIFY(log.lines.contains("Erro ao criar estrutura: " + QString::fromStdString(r.error)));
             QVERIFY(!QString::fromStdString(InstallFailureText(r)).contains("permaneceram"));
@@ -173,6 +195,7 @@ private slots:
         BRIVEL_OK(st = flow.inspect());
         QCOMPARE(st.state(), StructureState::Partial);
         QVERIFY(st.configSeed && !st.sequenceSeeds);
+        QCOMPARE(Q(st.seedsMissing), QStringList{"API_SEQUENCIAIS (NOME_TABELA = 'API_USUARIOS')"});
         BRIVEL_REQUIRE(RunSqliteSql(file, "DELETE FROM API_CONFIG; DROP TABLE API_LOG_CHAMADAS;"));
         BRIVEL_OK(st = flow.inspect());
         QCOMPARE(st.state(), StructureState::Partial);
