@@ -3,7 +3,12 @@
 
 #include "core/SchemaScript.h"
 #include "core/ScriptStructure.h"
+#include "core/ConnectionDefinition.h"
+#include "core/ConnectionFields.h"
+#include "core/LocalClients.h"
+#include "db/AdapterFactories.h"
 #include "db/Connection.h"
+#include "db/DriverLink.h"
 #include "flow/InstallFlow.h"
 #include "support/TempFolder.h"
 
@@ -201,6 +206,107 @@ private slots:
         QCOMPARE(st.state(), StructureState::Partial);
         QCOMPARE(Q(st.missing), QStringList{"API_LOG_CHAMADAS"});
         QVERIFY(!st.configSeed);
+        flow.close();
+    }
+
+    // The window's path: run() finds a partial structure, completeMissing() fills
+    // it without logging the check's first lines again.
+    void completeMissingAfterAPartialRun()
+    {
+        TempFolder tmp;
+        const QString file = tmp.file("brivel.db");
+        db::Connection c;
+        DefineSqlite(c, file);
+        Lines log;
+        InstallFlow flow(c, tbSQLite, "SQLite", log);
+        QCOMPARE(int(flow.run().outcome), int(InstallOutcome::Installed));
+        flow.close();
+        BRIVEL_REQUIRE(RunSqliteSql(file, "DROP TABLE API_USUARIOS; DELETE FROM API_CONFIG;"));
+        log.lines.clear();
+        QCOMPARE(int(flow.run().outcome), int(InstallOutcome::Incomplete));
+        const int shown = log.lines.size();
+        InstallResult r;
+        BRIVEL_OK(r = flow.completeMissing());
+        flow.close();
+        QCOMPARE(int(r.outcome), int(InstallOutcome::Completed));
+        QCOMPARE(log.lines.mid(shown),
+                 (QStringList{"Conferindo as colunas das tabelas existentes...", "Completando a estrutura do Brivel...",
+                              "Tabela API_USUARIOS criada.", "Registro inicial inserido: API_CONFIG (ID_CONFIG = 1).",
+                              "Estrutura completada com sucesso.", "Conexão encerrada."}));
+        QCOMPARE(flow.inspect().state(), StructureState::Installed);
+        flow.close();
+    }
+
+    // A cancel before the first statement: nothing of the completion stays.
+    void cancelledCompletionIsUndone()
+    {
+        TempFolder tmp;
+        const QString file = tmp.file("brivel.db");
+        BRIVEL_REQUIRE(RunSqliteSql(file, QString::fromStdString(StructureFor(tbSQLite).tables[0].statement) + ";"));
+        db::Connection c;
+        DefineSqlite(c, file);
+        Lines log;
+        InstallFlow flow(c, tbSQLite, "SQLite", log);
+        flow.requestCancel();
+        const InstallResult r = flow.run(true);
+        flow.close();
+        QCOMPARE(int(r.outcome), int(InstallOutcome::Failed));
+        QVERIFY(r.completing);
+        QCOMPARE(QString::fromStdString(r.error), QStringLiteral("Instalação cancelada."));
+        QCOMPARE(TablesIn(file), QStringList{"API_CONFIG"});
+        QCOMPARE(log.lines.last(2), (QStringList{"Erro ao completar estrutura: Instalação cancelada.", "Conexão encerrada."}));
+    }
+
+    // Oracle through the OCI stand-in, whose DDL commits by itself: a run cut after
+    // three tables that could not be removed, a completion failing midway, then one that works.
+    void oracleCompletionThroughTheOciStandIn()
+    {
+        TempFolder folder;
+        QVERIFY(QFile::copy(QStringLiteral(BRIVEL_FAKE_OCI), folder.file("libclntsh.so")));
+        folder.write("libociei.so", QByteArray());
+        folder.write("fakeoci-recusa.txt", "CREATE TABLE API_USUARIOS\nDROP\n");
+        db::DriverLink link("Ora", "Oracle", db::OracleLibraryFiles());
+        const LocalClientSetup setup = PrepareOracleClient(folder.path().toStdString());
+        link.VendorLib = setup.libraryPath;
+        link.VendorHome = setup.homeFolder;
+        db::Connection c{db::DriverLinks{nullptr, &link}};
+        ConnectionFields f;
+        f.kindIndex = tbOracle;
+        f.servidor = "db";
+        f.porta = "1521";
+        f.database = "XE";
+        f.usuario = "APIUSR";
+        f.senha = "tiger";
+        const ConnectionDefinition def = DefinitionFor(f);
+        c.setDriverID(def.driverID());
+        for (const auto& [name, value] : def.params())
+            c.setParam(name, value);
+        Lines log;
+        InstallFlow flow(c, tbOracle, "Oracle", log);
+        const QStringList firstThree{"API_CONFIG", "API_ROTAS", "API_ROTA_PARAMETROS"};
+
+        InstallResult r;
+        BRIVEL_OK(r = flow.run());
+        QCOMPARE(int(r.outcome), int(InstallOutcome::Failed));
+        QCOMPARE(Q(r.leftBehind), firstThree);
+
+        folder.write("fakeoci-recusa.txt", "CREATE TABLE API_LOG_CHAMADAS\n");
+        BRIVEL_OK(r = flow.run(true));
+        QCOMPARE(int(r.outcome), int(InstallOutcome::Failed));
+        QVERIFY(r.completing);
+        QCOMPARE(Q(r.undone), QStringList{"API_USUARIOS"});
+        QVERIFY(r.leftBehind.empty());
+        StructureState st;
+        BRIVEL_OK(st = flow.inspect());
+        QCOMPARE(Q(st.found), firstThree);
+
+        folder.write("fakeoci-recusa.txt", "");
+        BRIVEL_OK(r = flow.run(true));
+        QCOMPARE(int(r.outcome), int(InstallOutcome::Completed));
+        QCOMPARE(Q(r.created), (QStringList{"API_USUARIOS", "API_LOG_CHAMADAS", "API_SEQUENCIAIS"}));
+        QCOMPARE(r.inserted.size(), size_t(6));
+        BRIVEL_OK(st = flow.inspect());
+        QCOMPARE(st.state(), StructureState::Installed);
         flow.close();
     }
 };

@@ -3,15 +3,18 @@
 // adapter calls and fakes just enough of a server behind them:
 //  - the login is "tiger" for any user; any other password is ORA-01017;
 //  - a descriptor holding (HOST=nowhere) cannot be reached (ORA-12545);
-//  - CREATE TABLE / DROP TABLE change a set of tables and commit pending work
-//    first, as Oracle's DDL does (ORA-00955, ORA-00942 when they cannot);
+//  - CREATE TABLE / DROP TABLE change a set of tables (with their column names)
+//    and commit pending work first, as Oracle's DDL does (ORA-00955, ORA-00942
+//    when they cannot);
 //  - INSERT INTO adds a pending row to an existing table, kept by a commit
 //    (OCITransCommit or OCI_COMMIT_ON_SUCCESS) and dropped by a rollback;
 //  - UPDATE of an existing table succeeds (values are not kept);
-//  - a statement whose first word is a line of fakeoci-recusa.txt beside the
-//    library is ORA-00900, as a statement the server does not know;
+//  - a statement whose first words are a line of fakeoci-recusa.txt beside the
+//    library ("UPDATE", "CREATE TABLE API_USUARIOS") is ORA-00900, as a statement
+//    the server does not know;
 //  - SELECT COUNT(*) [alias] FROM USER_TABLES ... :name counts the tables named
-//    by the bound text (upper-cased); FROM <table> counts its rows;
+//    by the bound text (upper-cased); FROM USER_TAB_COLUMNS ... '<table>' ... :name
+//    counts that table's columns named so; FROM <table> counts its rows;
 //  - a statement holding /*ERRO_RECURSIVO*/ fails with two error records;
 //  - a statement holding /*ESPERA*/ waits (at most two minutes) until OCIBreak
 //    is called from another thread, then fails with ORA-01013;
@@ -28,6 +31,7 @@
 #include <dlfcn.h>
 #endif
 
+#include <algorithm>
 #include <cctype>
 #include <chrono>
 #include <condition_variable>
@@ -104,6 +108,7 @@ struct ParamObj : Obj {
 struct Table {
     int committed = 0;
     int pending = 0;
+    std::vector<std::string> columns;
 };
 
 // The one "database" of this copy of the library.
@@ -139,9 +144,11 @@ FILE* OpenLog() { return std::fopen(PathBeside("fakeoci.log").c_str(), "a"); }
 FILE* OpenRefused() { return std::fopen(PathBeside("fakeoci-recusa.txt").c_str(), "r"); }
 #endif
 
-// Whether a test asked (in fakeoci-recusa.txt beside the library, a first word per
-// line) that statements beginning with this word fail as unknown SQL.
-bool Refused(const std::string& firstWord)
+std::vector<std::string> Words(const std::string& sql);
+
+// Whether a test asked (in fakeoci-recusa.txt beside the library, the first words
+// of a statement per line) that statements beginning so fail as unknown SQL.
+bool Refused(const std::vector<std::string>& words)
 {
     FILE* f = OpenRefused();
     if (!f)
@@ -149,10 +156,8 @@ bool Refused(const std::string& firstWord)
     char line[256];
     bool refused = false;
     while (!refused && std::fgets(line, sizeof line, f)) {
-        std::string word = line;
-        while (!word.empty() && std::isspace(static_cast<unsigned char>(word.back())))
-            word.pop_back();
-        refused = !word.empty() && word == firstWord;
+        const std::vector<std::string> start = Words(line);
+        refused = !start.empty() && start.size() <= words.size() && std::equal(start.begin(), start.end(), words.begin());
     }
     std::fclose(f);
     return refused;
@@ -561,14 +566,32 @@ sword OCIStmtExecute(OCISvcCtx* svchp, OCIStmt* stmtp, OCIError* errhp, ub4 iter
 
     const auto w = Words(stmt->sql);
     auto word = [&](size_t i) { return i < w.size() ? w[i] : std::string(); };
-    if (Refused(word(0)))
+    if (Refused(w))
         return Fail(errhp, 900, "ORA-00900: invalid SQL statement");
     if (type == 5 && word(1) == "TABLE") {
         CommitPending("IMPLICIT COMMIT");
         const std::string name = word(2);
         if (g_tables.count(name))
             return Fail(errhp, 955, "ORA-00955: name is already used by an existing object");
-        g_tables[name] = {};
+        Table t;
+        // The first word of each item of the outer list, constraints aside.
+        int depth = 0;
+        bool itemStart = false;
+        for (size_t i = 3; i < w.size(); ++i) {
+            if (w[i] == "(" && ++depth == 1) {
+                itemStart = true;
+                continue;
+            }
+            if (w[i] == ")")
+                --depth;
+            else if (w[i] == "," && depth == 1)
+                itemStart = true;
+            else if (itemStart && depth == 1 && w[i] != "CONSTRAINT")
+                t.columns.push_back(w[i]);
+            if (w[i] != "(" && w[i] != ",")
+                itemStart = false;
+        }
+        g_tables[name] = t;
         return OCI_SUCCESS;
     }
     if (type == 6 && word(1) == "TABLE") {
@@ -615,6 +638,16 @@ sword OCIStmtExecute(OCISvcCtx* svchp, OCIStmt* stmtp, OCIError* errhp, ub4 iter
                 count = static_cast<long long>(g_tables.count(Upper(std::string(b->value, b->size))));
             if (b)
                 Log("BIND " + b->name + "=" + std::string(b->value, b->size));
+        } else if (source == "USER_TAB_COLUMNS") {
+            const BindObj* b = stmt->bind.get();
+            std::string table;
+            for (const auto& token : w)
+                if (table.empty() && token.size() > 2 && token[0] == '\'')
+                    table = token.substr(1, token.size() - 2);
+            auto it = g_tables.find(table);
+            if (b && it != g_tables.end())
+                count = std::count(it->second.columns.begin(), it->second.columns.end(),
+                                   Upper(std::string(b->value, b->size)));
         } else {
             auto it = g_tables.find(source);
             if (it == g_tables.end())
