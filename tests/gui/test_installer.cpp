@@ -2,6 +2,7 @@
 #include "core/SchemaScript.h"
 #include "support/DatabaseTarget.h"
 #include "support/ModalBoxes.h"
+#include "support/PartialStructure.h"
 #include "support/TestServers.h"
 #include "support/Wizard.h"
 #include "ui/Application.h"
@@ -16,6 +17,8 @@ using namespace brivel::test;
 namespace {
 
 const QString kAdvice = QStringLiteral("\r\n\r\nVocê pode copiar ou salvar o script e executar manualmente no banco.");
+const QString kQuestion = QStringLiteral("\r\n\r\nDeseja completar a instalação criando apenas o que falta? Nada do que "
+                                         "existe será alterado ou removido.");
 
 } // namespace
 
@@ -89,7 +92,7 @@ private slots:
         wz.linkLibpq();
         DatabaseTarget t;
         BRIVEL_REQUIRE(t.prepare(kind, wz.exeFolder()));
-        // Every Brivel table, named in lower case: the structure is complete.
+        // Every Brivel table, named in lower case.
         for (const QString& table : AllBrivelTables())
             BRIVEL_REQUIRE(t.sql(kind == tbFirebird ? "CREATE TABLE \"" + table.toLower() + "\" (x INTEGER);"
                                                     : "CREATE TABLE " + table.toLower() + " (x INTEGER);"));
@@ -97,8 +100,14 @@ private slots:
         ModalBoxes boxes;
         wz.click("btnCriarEstrutura");
         QCOMPARE(boxes.seen.size(), 1);
-        QCOMPARE(boxes.seen[0].message, QStringLiteral("A estrutura do Brivel já aparenta estar instalada neste banco."));
+        // Every table found; without their seed rows the structure is partial, and the
+        // question ("Não", the default, here) changes nothing.
+        QCOMPARE(boxes.seen[0].icon, QMessageBox::Question);
+        QVERIFY2(boxes.seen[0].message.contains("Tabelas existentes: " + QStringList(kBrivelTables, kBrivelTables + 6).join(", ") + ".\r\nRegistros iniciais ausentes: "),
+                 qPrintable(boxes.seen[0].message));
+        QVERIFY(!boxes.seen[0].message.contains(QStringLiteral("Tabelas ausentes")));
         QVERIFY(!InstallLog(wz).contains(QStringLiteral("Executando comando...")));
+        QCOMPARE(InstallLog(wz).last(2), (QStringList{"Nada foi criado nem removido.", "Conexão encerrada."}));
     }
 
     void failureMidwayLeavesNothingOfTheRun_data() { AddDatabaseKinds(); }
@@ -109,9 +118,9 @@ private slots:
         wz.linkLibpq();
         DatabaseTarget t;
         BRIVEL_REQUIRE(t.prepare(kind, wz.exeFolder()));
-        // The user's own API_USUARIOS, with a row: the fourth statement fails on it.
-        BRIVEL_REQUIRE(t.sql("CREATE TABLE API_USUARIOS (ID INTEGER, NOME VARCHAR(20));"));
-        BRIVEL_REQUIRE(t.sql("INSERT INTO API_USUARIOS (ID, NOME) VALUES (7, 'cliente');"));
+        // An object of the user's takes a name a CREATE TABLE of the script needs.
+        int failing = 0;
+        BRIVEL_REQUIRE(BlockScriptCreation(t, failing));
         QVERIFY(wz.testConnection(kind, t.login).isEmpty());
         wz.memo("memScript")->setPlainText(QStringLiteral("editado"));
 
@@ -126,12 +135,12 @@ private slots:
         QVERIFY(!serverMessage.isEmpty());
 
         const QStringList log = InstallLog(wz);
-        QCOMPARE(log.mid(0, 7),
-                 (QStringList{"Banco selecionado: " + QString::fromUtf8(DisplayName(static_cast<TTipoBanco>(kind))),
-                              "Verificando estrutura existente...", "Criando estrutura do Brivel...",
-                              "Executando comando...", "Executando comando...", "Executando comando...",
-                              "Executando comando..."}));
-        QVERIFY(!log.mid(7).contains(QStringLiteral("Executando comando...")));
+        QStringList expected{"Banco selecionado: " + QString::fromUtf8(DisplayName(static_cast<TTipoBanco>(kind))),
+                             "Verificando estrutura existente...", "Criando estrutura do Brivel..."};
+        for (int i = 0; i < failing; ++i)
+            expected << "Executando comando...";
+        QCOMPARE(log.mid(0, expected.size()), expected);
+        QVERIFY(!log.mid(expected.size()).contains(QStringLiteral("Executando comando...")));
         // A multi-line server message spans several log lines.
         QVERIFY(log.join(QLatin1Char('\n')).contains(QStringLiteral("Erro ao criar estrutura: ") +
                                                       QString(serverMessage).replace(QStringLiteral("\r\n"), QStringLiteral("\n"))));
@@ -141,7 +150,9 @@ private slots:
         for (const QString& line : log)
             if (line.endsWith(QStringLiteral(" criada nesta execução foi removida.")))
                 undone << line.section(QLatin1Char(' '), 1, 1);
-        if (kind == tbMySQL || kind == tbFirebird)
+        if (kind == tbMySQL)
+            QCOMPARE(undone, (QStringList{"API_ROTAS", "API_CONFIG"}));
+        else if (kind == tbFirebird)
             QCOMPARE(undone, (QStringList{"API_ROTA_PARAMETROS", "API_ROTAS", "API_CONFIG"}));
         else
             QVERIFY(undone.isEmpty());  // the rollback alone undid them
@@ -149,12 +160,11 @@ private slots:
         QCOMPARE(wz.window().textoScript(), QStringLiteral("editado"));
         QVERIFY(!wz.window().FDConnection().connected());
 
-        // Nothing of this run is left; the user's table and row are intact.
-        QCOMPARE(t.brivelTables(), QStringList{"API_USUARIOS"});
-        QCOMPARE(t.scalar("SELECT NOME FROM API_USUARIOS WHERE ID = 7;"), QStringLiteral("cliente"));
+        // Nothing of this run is left.
+        QCOMPARE(t.brivelTables(), QStringList{});
 
-        // Without the user's table the same wizard installs cleanly.
-        BRIVEL_REQUIRE(t.sql("DROP TABLE API_USUARIOS;"));
+        // Without the user's object the same wizard installs cleanly.
+        BRIVEL_REQUIRE(UnblockScriptCreation(t));
         boxes.seen.clear();
         wz.click("btnCriarEstrutura");
         QCOMPARE(boxes.seen.size(), 1);
@@ -207,11 +217,12 @@ private slots:
         QVERIFY(!w.TabelaExiste(QStringLiteral("API_ROTAS")));
         QCOMPARE(t.scalar("SELECT COUNT(*) FROM api_config;"), QStringLiteral("1"));
 
-        // The installer finds it through the SQL Server existence query, alone: incomplete.
+        // The installer finds it through the SQL Server existence query, alone: partial,
+        // and "Não" (the default) to completing it.
         ModalBoxes boxes;
         wz.click("btnCriarEstrutura");
         QCOMPARE(boxes.seen.size(), 1);
-        QCOMPARE(boxes.seen[0].icon, QMessageBox::Critical);
+        QCOMPARE(boxes.seen[0].icon, QMessageBox::Question);
         QVERIFY2(boxes.seen[0].message.startsWith(QStringLiteral("A estrutura do Brivel está incompleta neste banco.")),
                  qPrintable(boxes.seen[0].message));
         QVERIFY(boxes.seen[0].message.contains(QStringLiteral("Tabelas existentes: API_CONFIG.")));
@@ -298,16 +309,16 @@ private slots:
     }
 
     // A session ended by the server mid-run: the undo cannot reach it either, so the
-    // run's first tables stay. The user is told which, and the next run sees an
-    // incomplete structure instead of an installed one, and touches nothing.
-    void sessionKilledMidInstallationThenIncomplete_data()
+    // run's first tables stay. The user is told which; the next run sees a partial
+    // structure and asks: "Não" touches nothing, "Sim" creates only what is missing.
+    void sessionKilledMidInstallationThenCompleted_data()
     {
         QTest::addColumn<int>("kind");
         QTest::newRow("MySQL") << int(tbMySQL);
         QTest::newRow("Firebird") << int(tbFirebird);
     }
 
-    void sessionKilledMidInstallationThenIncomplete()
+    void sessionKilledMidInstallationThenCompleted()
     {
         QFETCH(int, kind);
         Wizard wz;
@@ -345,22 +356,56 @@ private slots:
         boxes.seen.clear();
         wz.click("btnCriarEstrutura");
         QCOMPARE(boxes.seen.size(), 1);
-        QCOMPARE(boxes.seen[0].icon, QMessageBox::Critical);
+        QCOMPARE(boxes.seen[0].icon, QMessageBox::Question);
         QCOMPARE(boxes.seen[0].message,
                  QStringLiteral("A estrutura do Brivel está incompleta neste banco.\r\n\r\n"
                                 "Tabelas existentes: API_CONFIG, API_ROTAS.\r\n"
-                                "Tabelas ausentes: API_ROTA_PARAMETROS, API_USUARIOS, API_LOG_CHAMADAS, API_SEQUENCIAIS."
-                                "\r\n\r\nNada foi criado nem removido. Confira o banco antes de instalar novamente."));
+                                "Tabelas ausentes: API_ROTA_PARAMETROS, API_USUARIOS, API_LOG_CHAMADAS, API_SEQUENCIAIS.\r\n"
+                                "Registros iniciais ausentes: API_CONFIG (ID_CONFIG = 1).") +
+                     kQuestion);
         const QString name = QString::fromUtf8(DisplayName(static_cast<TTipoBanco>(kind)));
         QCOMPARE(InstallLog(wz),
                  (QStringList{"Banco selecionado: " + name, "Verificando estrutura existente...",
                               "A tabela API_CONFIG já existe.", "A estrutura do Brivel está incompleta neste banco.",
                               "Tabelas existentes: API_CONFIG, API_ROTAS.",
                               "Tabelas ausentes: API_ROTA_PARAMETROS, API_USUARIOS, API_LOG_CHAMADAS, API_SEQUENCIAIS.",
+                              "Registros iniciais ausentes: API_CONFIG (ID_CONFIG = 1).", "Nada foi criado nem removido.",
                               "Conexão encerrada."}));
         QCOMPARE(wz.pageName(), QStringLiteral("TabExecucao"));
         QCOMPARE(t.brivelTables(), (QStringList{"API_CONFIG", "API_ROTAS"}));
         QVERIFY(!wz.window().FDConnection().connected());
+
+        // "Sim": the rest is created on the database thread, the user's row stays.
+        BRIVEL_REQUIRE(t.sql("INSERT INTO API_ROTAS (ID_ROTA, ROTA, METODO) VALUES (7, '/clientes', 'GET');"));
+        boxes.seen.clear();
+        boxes.answer = [](QMessageBox* b) {
+            return b->icon() == QMessageBox::Question ? QMessageBox::Yes : QMessageBox::Ok;
+        };
+        wz.click("btnCriarEstrutura");
+        QCOMPARE(boxes.seen.size(), 2);
+        QCOMPARE(boxes.seen[1].icon, QMessageBox::Information);
+        QCOMPARE(boxes.seen[1].message, QStringLiteral("Estrutura completada com sucesso."));
+        const QStringList log = InstallLog(wz);
+        QStringList created;
+        for (const QString& line : log)
+            if (line.startsWith(QStringLiteral("Tabela ")) && line.endsWith(QStringLiteral(" criada.")))
+                created << line.section(QLatin1Char(' '), 1, 1);
+        QCOMPARE(created, (QStringList{"API_ROTA_PARAMETROS", "API_USUARIOS", "API_LOG_CHAMADAS", "API_SEQUENCIAIS"}));
+        QCOMPARE(log.count(QStringLiteral("Registro inicial inserido: API_CONFIG (ID_CONFIG = 1).")), 1);
+        QCOMPARE(log.last(2), (QStringList{"Estrutura completada com sucesso.", "Conexão encerrada."}));
+        QCOMPARE(wz.pageName(), QStringLiteral("TabFinal"));
+        QCOMPARE(wz.button("btnCancelar")->text(), QStringLiteral("Fechar"));
+        QVERIFY(!wz.window().FDConnection().connected());
+        QCOMPARE(t.brivelTables(), AllBrivelTables());
+        QCOMPARE(t.scalar("SELECT ROTA FROM API_ROTAS WHERE ID_ROTA = 7;"), QStringLiteral("/clientes"));
+        QCOMPARE(t.scalar("SELECT COUNT(*) FROM API_SEQUENCIAIS;"), QStringLiteral("5"));
+        QCOMPARE(t.scalar("SELECT ULTIMO_ID FROM API_SEQUENCIAIS WHERE NOME_TABELA = 'API_ROTAS';"), QStringLiteral("7"));
+
+        // Now found installed.
+        boxes.seen.clear();
+        wz.click("btnCriarEstrutura");
+        QCOMPARE(boxes.seen.size(), 1);
+        QCOMPARE(boxes.seen[0].message, QStringLiteral("A estrutura do Brivel já aparenta estar instalada neste banco."));
     }
 };
 

@@ -69,4 +69,14 @@ Outcome BlockScriptCreation(const DatabaseTarget& t, int& failing)
     }
 }
 
+Outcome UnblockScriptCreation(const DatabaseTarget& t)
+{
+    switch (t.kind) {
+    case tbPostgreSQL: return t.sql(QStringLiteral("DROP SEQUENCE API_USUARIOS;"));
+    case tbMySQL:
+    case tbFirebird: return t.sql(QStringLiteral("DROP TABLE OUTRA;"));
+    default: return t.sql(QStringLiteral("DROP INDEX API_USUARIOS; DROP TABLE OUTRA;"));
+    }
+}
+
 } // namespace brivel::test

@@ -14,5 +14,7 @@ Outcome InstallUntilSessionKilled(const DatabaseTarget& t, int statement);
 // on MariaDB, the third (the name of API_ROTA_PARAMETROS's foreign key is taken).
 // `failing` gets that statement's number.
 Outcome BlockScriptCreation(const DatabaseTarget& t, int& failing);
+// Removes those objects again.
+Outcome UnblockScriptCreation(const DatabaseTarget& t);
 
 } // namespace brivel::test
