@@ -294,6 +294,7 @@ private slots:
         r = cli.run({"instalar", "--help"});
         QCOMPARE(r.code, 0);
         QVERIFY(QString::fromUtf8(r.out).contains(QStringLiteral("--senha-arquivo")));
+        QVERIFY(QString::fromUtf8(r.out).contains(QStringLiteral("--completar")));
         r = cli.run({"--version"});
         QCOMPARE(r.code, 0);
         QVERIFY(r.out.startsWith("setupbriveldb-cli "));
