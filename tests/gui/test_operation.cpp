@@ -164,6 +164,58 @@ private slots:
         QCOMPARE(t.brivelTables(), AllBrivelTables());
     }
 
+    // Completing a partial structure runs like an installation: "Cancelar" stops the
+    // held CREATE TABLE and leaves the structure as it was.
+    void cancelStopsTheCompletionAndLeavesItAsBefore_data() { AddDatabaseKinds(); }
+    void cancelStopsTheCompletionAndLeavesItAsBefore()
+    {
+        QFETCH(int, kind);
+        READY(kind, wz, t);
+        {
+            ModalBoxes boxes;
+            wz.click("btnCriarEstrutura");
+        }
+        BRIVEL_REQUIRE(t.sql("DROP TABLE API_CONFIG;"));
+        SessionHolder holder;
+        BRIVEL_REQUIRE(holder.take(t));
+
+        bool held = false;
+        QTimer watch;
+        QObject::connect(&watch, &QTimer::timeout, [&] {
+            if (held || !wz.logMessages().contains(QStringLiteral("Completando a estrutura do Brivel...")) ||
+                !wz.window().FDConnection().operationRunning())
+                return;
+            held = true;
+            QTest::mouseClick(wz.button("btnCancelar"), Qt::LeftButton);
+        });
+        watch.start(5);
+        ModalBoxes boxes;
+        boxes.answer = [](QMessageBox* box) {
+            return box->windowTitle() == kQuestionTitle ? QMessageBox::Yes : QMessageBox::Ok;
+        };
+        wz.click("btnCriarEstrutura");
+        watch.stop();
+
+        QVERIFY(held);
+        QCOMPARE(boxes.seen.size(), 3);
+        QVERIFY(boxes.seen[0].message.contains(QStringLiteral("Deseja completar a instalação")));
+        QVERIFY(boxes.seen[1].message.contains(QStringLiteral("Deseja interrompê-la?")));
+        QCOMPARE(boxes.seen[2].message, QStringLiteral("Erro ao completar estrutura:\r\n\r\nInstalação cancelada.\r\n\r\n"
+                                                       "O que esta execução criou foi desfeito; o banco está como antes."));
+        QCOMPARE(InstallLog(wz).last(), QStringLiteral("Conexão encerrada."));
+        QVERIFY(wz.window().isVisible());
+        holder.release();
+        QStringList rest = AllBrivelTables();
+        rest.removeAll(QStringLiteral("API_CONFIG"));
+        QCOMPARE(t.brivelTables(), rest);
+
+        boxes.seen.clear();
+        wz.click("btnCriarEstrutura");
+        QCOMPARE(boxes.seen.size(), 2);
+        QCOMPARE(boxes.seen[1].message, QStringLiteral("Estrutura completada com sucesso."));
+        QCOMPARE(t.brivelTables(), AllBrivelTables());
+    }
+
     void closeDuringInstallationCancelsThenClosesAfterTheBox()
     {
         READY(tbPostgreSQL, wz, t);
