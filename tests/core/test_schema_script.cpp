@@ -1,5 +1,6 @@
 #include "core/DbKind.h"
 #include "core/SchemaScript.h"
+#include "core/ScriptStructure.h"
 #include "core/StatementSplitter.h"
 #include "support/TempFolder.h"
 
@@ -102,6 +103,68 @@ private slots:
         QCOMPARE(s.count(QStringLiteral(" T,")), 4);
         QCOMPARE(s.count(QStringLiteral(" D,")), 6);
         QVERIFY(s.contains(QStringLiteral("'S', 'S', N);")));
+    }
+
+    // What a completion creates and checks: every kind's tables with the same
+    // columns and keys (whatever its type words), and the six seed rows by key.
+    void structureOfEachKind_data()
+    {
+        QTest::addColumn<int>("kind");
+        for (int i = 0; i < kKindCount; ++i)
+            QTest::newRow(DisplayName(static_cast<TTipoBanco>(i))) << i;
+    }
+    void structureOfEachKind()
+    {
+        QFETCH(int, kind);
+        const ScriptStructure st = StructureFor(static_cast<TTipoBanco>(kind));
+        QStringList tables;
+        for (const ScriptTable& t : st.tables)
+            tables << QString::fromStdString(t.name + ": " + t.keyColumn + ": ") +
+                          QString::fromStdString([&] {
+                              std::string c;
+                              for (const auto& col : t.columns)
+                                  c += (c.empty() ? "" : " ") + col;
+                              return c;
+                          }());
+        QCOMPARE(tables,
+                 (QStringList{
+                     "API_CONFIG: ID_CONFIG: ID_CONFIG PORTA URL_BASE USAR_TOKEN TOKEN_API TIMEOUT_SEGUNDOS "
+                     "LIMITE_REGISTROS SALVAR_LOG ATIVO DT_CADASTRO",
+                     "API_ROTAS: ID_ROTA: ID_ROTA ROTA METODO DESCRICAO SQL_COMANDO ATIVO REQUER_TOKEN RETORNO_TIPO "
+                     "LIMITE_REGISTROS DT_CADASTRO DT_ALTERACAO",
+                     "API_ROTA_PARAMETROS: ID_PARAMETRO: ID_PARAMETRO ID_ROTA NOME_PARAMETRO ORIGEM TIPO_DADO "
+                     "OBRIGATORIO VALOR_PADRAO VALOR_TESTE ORDEM",
+                     "API_USUARIOS: ID_USUARIO_API: ID_USUARIO_API NOME LOGIN TOKEN_API ATIVO PERMISSAO DT_CADASTRO "
+                     "DT_ULTIMO_ACESSO",
+                     "API_LOG_CHAMADAS: ID_LOG: ID_LOG DATA_HORA METODO ROTA IP_CLIENTE PARAMETROS BODY_REQUISICAO "
+                     "STATUS_CODE TEMPO_MS ERRO",
+                     "API_SEQUENCIAIS: NOME_TABELA: NOME_TABELA ULTIMO_ID"}));
+        // Each table's statement is the script's own.
+        const std::string script = ScriptFor(static_cast<TTipoBanco>(kind));
+        for (const ScriptTable& t : st.tables)
+            QVERIFY2(script.find(t.statement + ";") != std::string::npos, t.name.c_str());
+
+        QStringList seeds;
+        for (const SeedRow& r : st.seeds)
+            seeds << QString::fromStdString(r.describe() + " | " + r.statement);
+        const QString config = QString::fromStdString(st.seeds.at(0).statement);
+        QVERIFY(script.find(st.seeds.at(0).statement + ";") != std::string::npos);
+        QCOMPARE(seeds,
+                 (QStringList{
+                     "API_CONFIG (ID_CONFIG = 1) | " + config,
+                     "API_SEQUENCIAIS (NOME_TABELA = 'API_CONFIG') | INSERT INTO API_SEQUENCIAIS (NOME_TABELA, "
+                     "ULTIMO_ID) SELECT 'API_CONFIG', COALESCE(MAX(ID_CONFIG), 0) FROM API_CONFIG",
+                     "API_SEQUENCIAIS (NOME_TABELA = 'API_ROTAS') | INSERT INTO API_SEQUENCIAIS (NOME_TABELA, "
+                     "ULTIMO_ID) SELECT 'API_ROTAS', COALESCE(MAX(ID_ROTA), 0) FROM API_ROTAS",
+                     "API_SEQUENCIAIS (NOME_TABELA = 'API_ROTA_PARAMETROS') | INSERT INTO API_SEQUENCIAIS "
+                     "(NOME_TABELA, ULTIMO_ID) SELECT 'API_ROTA_PARAMETROS', COALESCE(MAX(ID_PARAMETRO), 0) FROM "
+                     "API_ROTA_PARAMETROS",
+                     "API_SEQUENCIAIS (NOME_TABELA = 'API_USUARIOS') | INSERT INTO API_SEQUENCIAIS (NOME_TABELA, "
+                     "ULTIMO_ID) SELECT 'API_USUARIOS', COALESCE(MAX(ID_USUARIO_API), 0) FROM API_USUARIOS",
+                     "API_SEQUENCIAIS (NOME_TABELA = 'API_LOG_CHAMADAS') | INSERT INTO API_SEQUENCIAIS "
+                     "(NOME_TABELA, ULTIMO_ID) SELECT 'API_LOG_CHAMADAS', COALESCE(MAX(ID_LOG), 0) FROM "
+                     "API_LOG_CHAMADAS"}));
+        QVERIFY(config.startsWith("INSERT INTO API_CONFIG "));
     }
 };
 
