@@ -145,6 +145,8 @@ InstallResult InstallFlow::run(bool complete)
 
 InstallResult InstallFlow::completeMissing()
 {
+    // The user has just chosen to go on: a cancel that came in before is not this run's.
+    cancel_.store(false);
     conn_.clearCancel();
     if (!conn_.connected())
         conn_.open();
