@@ -102,6 +102,8 @@ private:
     void onKindTextEdited(const QString& text);
     brivel::ConnectionFields camposConexao() const;
     void ConfigurarConexao(const brivel::ConnectionFields& campos);
+    // The connection's definition is the one the page's fields give now.
+    bool ConexaoIgualATela() const;
     // Runs database work on the worker thread while this one keeps the window alive.
     void NoTrabalho(const std::function<void()>& job);
     // "Cancelar" or the close button during an operation: asks, then cancels.

@@ -131,6 +131,15 @@ void TFrmSetupBrivelDB::ConfigurarConexao(const ConnectionFields& campos)
         FDConnection_.setParam(name, value);
 }
 
+bool TFrmSetupBrivelDB::ConexaoIgualATela() const
+{
+    try {
+        return DefinitionFor(camposConexao()) == FDConnection_.definition();
+    } catch (const std::exception&) {
+        return false;  // the fields do not even make a definition
+    }
+}
+
 void TFrmSetupBrivelDB::ConfigurarPostgreSQLClientLocal()
 {
     const LocalClientSetup setup = PreparePostgreSQLClient(ExecutableFolder());
@@ -190,8 +199,13 @@ void TFrmSetupBrivelDB::btnTestarConexaoClick()
         try {
             SalvarConfigApiINI();
         } catch (const std::exception& e) {
-            // The connection itself worked: say that it was the file that failed.
-            throw Error(std::string(kConfigApiIniNotSaved) + "\r\n\r\n" + e.what());
+            // The connection itself worked: it was the file that failed, and the
+            // status and the box say so. The connection stays open.
+            FConexaoOk = false;
+            status(QColor(255, 0, 0), QString::fromUtf8(kConfigApiIniNotSavedStatus));
+            ui::ShowError(this, Q(ConfigApiIniNotSavedText(e.what())));
+            AtualizarBotoes();
+            return;
         }
         FConexaoOk = true;
         status(QColor(0, 128, 0), QStringLiteral("Conexão realizada com sucesso. configApi.ini criado."));

@@ -79,6 +79,13 @@ void TFrmSetupBrivelDB::ExecutarScript(const QString& AScript)
 
 void TFrmSetupBrivelDB::CriarEstrutura()
 {
+    // Only into the database the page shows: after an edit (file, server,
+    // database, port, user, password, kind) the connection is another one's.
+    if (!ConexaoIgualATela()) {
+        ui::ShowError(this, QStringLiteral("Os dados da conexão foram alterados desde o último teste.\r\n\r\n"
+                                           "Clique em \"Testar Conexão\" novamente antes de criar a estrutura."));
+        return;
+    }
     const ui::OperationInputBlocker::Scope operation(FOperacao);
     WindowLog log(*this);
     InstallFlow flow(FDConnection_, TipoBancoSelecionado(), Std(NomeBancoSelecionado()), log);

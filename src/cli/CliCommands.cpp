@@ -142,7 +142,7 @@ int Testar(const Options& o, const ConnectionFields& f, Report& report)
         SaveConfigApiIni(path, f, ExecutableFolder());
     } catch (const std::exception& e) {
         s.conn.close();
-        report.error(std::string(kConfigApiIniNotSaved) + "\n" + e.what());
+        report.error(ConfigApiIniNotSavedText(e.what()));
         return kFailure;
     }
     report.line("Conexão realizada com sucesso.");

@@ -6,6 +6,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <clocale>
 #include <iostream>
 
 #ifndef BRIVEL_VERSION
@@ -100,6 +101,11 @@ int main(int argc, char** argv)
     std::vector<std::string> args = ArgumentsUtf8(argc, argv);
     HidePasswordArgument(argc, argv);
     BinaryStandardOutput();
+#ifdef LC_MESSAGES
+    // The system's reasons for a failure (a file that cannot be written) in the
+    // user's language, as the window gives them.
+    std::setlocale(LC_MESSAGES, "");
+#endif
 
     Options o;
     CLI::App app{"Prepara o banco de dados para a API Brivel sem janela: testa a conexão e grava o configApi.ini, "

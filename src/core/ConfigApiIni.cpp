@@ -26,6 +26,11 @@ const char* Charset(TTipoBanco kind)
 constexpr const char* kOracleAlias = "TESSAN_ORACLE";
 } // namespace
 
+std::string ConfigApiIniNotSavedText(const std::string& reason)
+{
+    return std::string(kConfigApiIniNotSavedHeading) + "\r\n\r\n" + kConfigApiIniNotSaved + "\r\n\r\n" + reason;
+}
+
 std::string ConfigApiIniPath(const std::string& exeFolder) { return WithTrailingSeparator(exeFolder) + "configApi.ini"; }
 
 void SaveConfigApiIni(const std::string& path, const ConnectionFields& fields, const std::string& exeFolder)

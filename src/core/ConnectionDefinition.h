@@ -23,6 +23,9 @@ public:
 
     bool loginPrompt = true;
 
+    // Same driver, same parameters in the same order, same login prompt.
+    bool operator==(const ConnectionDefinition&) const = default;
+
 private:
     std::string driverId_;
     std::vector<Param> params_;

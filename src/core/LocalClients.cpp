@@ -21,6 +21,11 @@ std::vector<std::string> OracleDataLibraryNames() { return {"libociei.so", "libo
 static const char* const kOracleDataPattern = "libociei.so";
 #endif
 
+std::string ClientArchitectureText()
+{
+    return "de " + std::to_string(sizeof(void*) * 8) + " bits (a mesma arquitetura deste programa)";
+}
+
 std::string UpperAsciiOnly(std::string text)
 {
     for (char& c : text)
@@ -34,7 +39,9 @@ LocalClientSetup PreparePostgreSQLClient(const std::string& exeFolder)
     const std::string folder = WithTrailingSeparator(exeFolder);
     const std::string library = folder + PostgresLocalLibraryName();
     if (!FileExists(library))
-        throw Error("Não foi encontrado " + PostgresLocalLibraryName() + " em:\r\n" + library);
+        throw Error("Não foi encontrado " + PostgresLocalLibraryName() + " em:\r\n" + library + "\r\nCopie a " +
+                    PostgresLocalLibraryName() + " " + ClientArchitectureText() +
+                    ", com as bibliotecas de que ela depende, para a pasta do EXE.");
     SetEnv("PATH", folder + kPathListSeparator + GetEnv("PATH"));
     return {library, ""};
 }
@@ -44,8 +51,8 @@ LocalClientSetup PrepareOracleClient(const std::string& exeFolder)
     const std::string folder = WithTrailingSeparator(exeFolder);
     if (!FileExists(folder + OracleLocalLibraryName()))
         throw Error("Não foi encontrado o arquivo " + OracleLocalLibraryName() +
-                    " na pasta do sistema.\r\nCopie o Oracle Instant Client da mesma arquitetura do sistema para a "
-                    "pasta do EXE.");
+                    " na pasta do sistema.\r\nCopie o Oracle Instant Client " + ClientArchitectureText() +
+                    " para a pasta do EXE.");
     bool dataFound = false;
     for (const auto& name : OracleDataLibraryNames()) {
         if (FileExists(folder + name)) {

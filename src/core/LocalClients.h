@@ -15,6 +15,11 @@ std::string PostgresLocalLibraryName();            // libpq.dll / libpq.so.5
 std::string OracleLocalLibraryName();              // oci.dll / libclntsh.so
 std::vector<std::string> OracleDataLibraryNames(); // oraociei12.dll... / libociei.so
 
+// "de 32 bits (a mesma arquitetura deste programa)", with the bits of this build:
+// a client library loads only into a program of its own architecture, whatever
+// the system's (a 32-bit program on 64-bit Windows needs 32-bit clients).
+std::string ClientArchitectureText();
+
 // Checks the library, then puts the folder in front of PATH (every call).
 // Throws brivel::Error naming the missing file before changing anything.
 LocalClientSetup PreparePostgreSQLClient(const std::string& exeFolder);

@@ -16,6 +16,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -233,23 +234,39 @@ std::wstring Wide(const std::string& utf8)
     return std::wstring(u.begin(), u.end());
 }
 
-// False on a read error; a missing file is no error.
-bool ReadFileBytes(const std::string& path, std::string& bytes, bool& exists)
+// The system's own text for an error code, in the system's language.
+std::string SystemReason(DWORD code)
+{
+    wchar_t* text = nullptr;
+    FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                   code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::string reason = text ? Utf16ToUtf8(std::u16string(reinterpret_cast<char16_t*>(text)))
+                              : "erro " + std::to_string(code);
+    if (text)
+        LocalFree(text);
+    while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r' || reason.back() == ' ' ||
+                               reason.back() == '.'))
+        reason.pop_back();
+    return reason;
+}
+
+// Empty on success, else why it failed; a missing file is no error.
+std::string ReadFileBytes(const std::string& path, std::string& bytes, bool& exists)
 {
     HANDLE h = CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
         const DWORD e = GetLastError();
         exists = false;
-        return e == ERROR_FILE_NOT_FOUND || e == ERROR_PATH_NOT_FOUND;
+        return e == ERROR_FILE_NOT_FOUND || e == ERROR_PATH_NOT_FOUND ? std::string() : SystemReason(e);
     }
     exists = true;
-    bool ok = true;
+    std::string reason;
     char buffer[65536];
     for (;;) {
         DWORD got = 0;
         if (!ReadFile(h, buffer, sizeof buffer, &got, nullptr)) {
-            ok = false;
+            reason = SystemReason(GetLastError());
             break;
         }
         if (got == 0)
@@ -257,15 +274,18 @@ bool ReadFileBytes(const std::string& path, std::string& bytes, bool& exists)
         bytes.append(buffer, got);
     }
     CloseHandle(h);
-    return ok;
+    return reason;
 }
 
-bool ReplaceWith(const std::string& path, const std::string& bytes)
+// Empty on success, else why it failed.
+std::string ReplaceWith(const std::string& path, const std::string& bytes)
 {
     const std::wstring target = Wide(path);
     const DWORD attrs = GetFileAttributesW(target.c_str());
-    if (attrs != INVALID_FILE_ATTRIBUTES && (attrs & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)))
-        return false;
+    if (attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_DIRECTORY))
+        return "o caminho é uma pasta";
+    if (attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_READONLY))
+        return "o arquivo está marcado como somente leitura";
 
     static std::atomic<unsigned> counter{0};
     std::wstring temp;
@@ -274,73 +294,95 @@ bool ReplaceWith(const std::string& path, const std::string& bytes)
         temp = target + L"." + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(counter++) + L".tmp";
         h = CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (h == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS)
-            return false;
+            return SystemReason(GetLastError());
     }
     if (h == INVALID_HANDLE_VALUE)
-        return false;
+        return SystemReason(ERROR_FILE_EXISTS);
 
-    bool ok = true;
-    for (size_t done = 0; ok && done < bytes.size();) {
+    DWORD error = 0;
+    for (size_t done = 0; !error && done < bytes.size();) {
         DWORD wrote = 0;
         const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 20));
-        ok = WriteFile(h, bytes.data() + done, chunk, &wrote, nullptr) && wrote > 0;
+        if (!WriteFile(h, bytes.data() + done, chunk, &wrote, nullptr))
+            error = GetLastError();
+        else if (wrote == 0)
+            error = ERROR_WRITE_FAULT;
         done += wrote;
     }
-    ok = ok && FlushFileBuffers(h);
-    ok = CloseHandle(h) && ok;
-    ok = ok && MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
-    if (!ok)
-        DeleteFileW(temp.c_str());
-    return ok;
+    if (!error && !FlushFileBuffers(h))
+        error = GetLastError();
+    if (!CloseHandle(h) && !error)
+        error = GetLastError();
+    if (!error && !MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        error = GetLastError();
+    if (!error)
+        return {};
+    DeleteFileW(temp.c_str());
+    return SystemReason(error);
 }
 #else
-bool ReadFileBytes(const std::string& path, std::string& bytes, bool& exists)
+std::string SystemReason(int code) { return std::strerror(code); }
+
+// Empty on success, else why it failed; a missing file is no error.
+std::string ReadFileBytes(const std::string& path, std::string& bytes, bool& exists)
 {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         exists = false;
-        return errno == ENOENT || errno == ENOTDIR;
+        return errno == ENOENT || errno == ENOTDIR ? std::string() : SystemReason(errno);
     }
     exists = true;
+    std::string reason;
     struct stat st {};
-    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    if (::fstat(fd, &st) != 0)
+        reason = SystemReason(errno);
+    else if (!S_ISREG(st.st_mode))
+        reason = "não é um arquivo comum";
     char buffer[65536];
-    while (ok) {
+    while (reason.empty()) {
         const ssize_t got = ::read(fd, buffer, sizeof buffer);
         if (got < 0 && errno == EINTR)
             continue;
-        if (got <= 0) {
-            ok = got == 0;
+        if (got < 0)
+            reason = SystemReason(errno);
+        if (got <= 0)
             break;
-        }
         bytes.append(buffer, static_cast<size_t>(got));
     }
     ::close(fd);
-    return ok;
+    return reason;
 }
 
-bool WriteAll(int fd, const std::string& bytes)
+// errno of the failed write, or 0.
+int WriteAll(int fd, const std::string& bytes)
 {
     for (size_t done = 0; done < bytes.size();) {
         const ssize_t wrote = ::write(fd, bytes.data() + done, bytes.size() - done);
         if (wrote < 0 && errno == EINTR)
             continue;
-        if (wrote <= 0)
-            return false;
+        if (wrote < 0)
+            return errno;
+        if (wrote == 0)
+            return EIO;
         done += static_cast<size_t>(wrote);
     }
-    return true;
+    return 0;
 }
 
-bool ReplaceWith(const std::string& path, const std::string& bytes)
+// Empty on success, else why it failed.
+std::string ReplaceWith(const std::string& path, const std::string& bytes)
 {
     std::string target = path;
     struct stat st {};
     const bool exists = ::stat(path.c_str(), &st) == 0;
     if (exists) {
         // rename() would replace a file we may not write; refuse it as Windows does.
-        if (!S_ISREG(st.st_mode) || (st.st_mode & 0222) == 0 || ::access(path.c_str(), W_OK) != 0)
-            return false;
+        if (!S_ISREG(st.st_mode))
+            return "não é um arquivo comum";
+        if ((st.st_mode & 0222) == 0)
+            return "o arquivo é somente leitura";
+        if (::access(path.c_str(), W_OK) != 0)
+            return SystemReason(errno);
         // Through a symbolic link, replace the file it names, not the link.
         char resolved[PATH_MAX];
         if (::realpath(path.c_str(), resolved))
@@ -355,19 +397,20 @@ bool ReplaceWith(const std::string& path, const std::string& bytes)
         // Owner only while the text (a password among it) is being written.
         fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
         if (fd < 0 && errno != EEXIST)
-            return false;
+            return SystemReason(errno);
     }
     if (fd < 0)
-        return false;
+        return SystemReason(EEXIST);
 
-    bool ok = WriteAll(fd, bytes);
-    if (ok && exists) {
+    int error = WriteAll(fd, bytes);
+    if (!error && exists) {
         // Keep the replaced file's permissions, and its owner where we may.
-        ok = ::fchmod(fd, st.st_mode & 07777) == 0;
+        if (::fchmod(fd, st.st_mode & 07777) != 0)
+            error = errno;
         if (::fchown(fd, st.st_uid, st.st_gid) != 0) {
             // Only root may give a file away; an ordinary user keeps it as its own.
         }
-    } else if (ok) {
+    } else if (!error) {
         // A new file holds a password: readable by its owner and the folder's
         // group (the service account that reads it, as for a web application's
         // configuration), by no one else.
@@ -377,14 +420,19 @@ bool ReplaceWith(const std::string& path, const std::string& bytes)
         if (::stat(folder.c_str(), &dir) == 0 && ::fchown(fd, static_cast<uid_t>(-1), dir.st_gid) != 0) {
             // Allowed only for a group the writer belongs to; otherwise the file keeps the writer's group.
         }
-        ok = ::fchmod(fd, 0640) == 0;
+        if (::fchmod(fd, 0640) != 0)
+            error = errno;
     }
-    ok = ok && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
-    ok = ok && ::rename(temp.c_str(), target.c_str()) == 0;
-    if (!ok)
-        ::unlink(temp.c_str());
-    return ok;
+    if (!error && ::fsync(fd) != 0)
+        error = errno;
+    if (::close(fd) != 0 && !error)
+        error = errno;
+    if (!error && ::rename(temp.c_str(), target.c_str()) != 0)
+        error = errno;
+    if (!error)
+        return {};
+    ::unlink(temp.c_str());
+    return SystemReason(error);
 }
 #endif
 
@@ -412,7 +460,14 @@ struct ProfileIni::Impl {
         return std::nullopt;
     }
 
-    [[noreturn]] void Fail() const { throw Error("Unable to write to " + path); }
+    [[noreturn]] void FailRead(const std::string& reason) const
+    {
+        throw Error("Não foi possível ler o arquivo " + path + ": " + reason);
+    }
+    [[noreturn]] void FailWrite(const std::string& reason) const
+    {
+        throw Error("Não foi possível gravar o arquivo " + path + ": " + reason);
+    }
 };
 
 ProfileIni::ProfileIni(std::string path) : d_(std::make_unique<Impl>())
@@ -421,8 +476,8 @@ ProfileIni::ProfileIni(std::string path) : d_(std::make_unique<Impl>())
     std::string bytes;
     bool exists = false;
     // Not knowing the other sections, a save would destroy them.
-    if (!ReadFileBytes(d_->path, bytes, exists))
-        d_->Fail();
+    if (const std::string reason = ReadFileBytes(d_->path, bytes, exists); !reason.empty())
+        d_->FailRead(reason);
     d_->lines = SplitLines(Decode(bytes, d_->encoding, d_->tail));
 }
 
@@ -463,12 +518,12 @@ std::optional<std::string> ProfileIni::ReadString(const std::string& section, co
 void ProfileIni::WriteString(const std::string& section, const std::string& key, const std::string& value)
 {
     if (HasLineBreak(section) || HasLineBreak(key) || HasLineBreak(value))
-        throw Error("Line break not allowed in [" + section + "] " + key);
+        throw Error("Quebra de linha não permitida em [" + section + "] " + key);
     // A NUL ends the text for every reader; malformed UTF-8 has no text to write.
     const std::string_view nul("\0", 1);
     for (const std::string* text : {&section, &key, &value})
         if (text->find(nul) != std::string::npos || !IsValidUtf8(*text))
-            throw Error("Invalid text in [" + (IsValidUtf8(section) ? section : "?") + "] " +
+            throw Error("Texto inválido em [" + (IsValidUtf8(section) ? section : "?") + "] " +
                         (IsValidUtf8(key) ? key : "?"));
 
     const std::u16string wideSection = Utf8ToUtf16(section), wideKey = Utf8ToUtf16(key);
@@ -476,7 +531,7 @@ void ProfileIni::WriteString(const std::string& section, const std::string& key,
     // "a=b" would be read as key "a"; ";a" is a comment; "[a" with a value "]" a section.
     if (keyName.find(u'=') != std::u16string::npos ||
         (!keyName.empty() && (keyName.front() == u';' || keyName.front() == u'[')))
-        throw Error("Key not allowed in [" + section + "]: " + key);
+        throw Error("Chave não permitida em [" + section + "]: " + key);
     const std::u16string wideValue = Stored(Utf8ToUtf16(value));
     auto& lines = d_->lines;
     d_->changed = true;
@@ -533,8 +588,8 @@ void ProfileIni::Save()
             }
         }
     }
-    if (!ReplaceWith(d_->path, Encode(text, encoding) + d_->tail))
-        d_->Fail();
+    if (const std::string reason = ReplaceWith(d_->path, Encode(text, encoding) + d_->tail); !reason.empty())
+        d_->FailWrite(reason);
     d_->encoding = encoding;
     d_->changed = false;
 }

@@ -34,8 +34,9 @@ namespace brivel {
 // All text crosses this interface as UTF-8. Failures throw brivel::Error.
 class ProfileIni {
 public:
-    // Reads the file; a missing or empty one gives an empty profile.
-    // A file that exists but cannot be read throws "Unable to write to <path>".
+    // Reads the file; a missing or empty one gives an empty profile. A file that
+    // exists but cannot be read throws "Não foi possível ler o arquivo <path>:
+    // <the system's reason>" (a save would lose what it holds).
     explicit ProfileIni(std::string path);
     ~ProfileIni();
     ProfileIni(const ProfileIni&) = delete;
@@ -63,12 +64,13 @@ public:
     void WriteInteger(const std::string& section, const std::string& key, long long value); // decimal
 
     // Writes the file when something changed (erasing in a missing file creates
-    // nothing). Any failure throws "Unable to write to <path>" and leaves the
-    // old file untouched. A file that is read-only (no write permission for the
-    // caller, or no write bit at all, like the read-only attribute on Windows)
-    // is refused even though a rename could replace it. An existing file keeps
-    // its mode and owner; a new one is created 0640 with the folder's group
-    // (on Windows it inherits the folder's ACL).
+    // nothing). Any failure throws "Não foi possível gravar o arquivo <path>:
+    // <the system's reason>" and leaves the old file untouched. A file that is
+    // read-only (no write permission for the caller, or no write bit at all, like
+    // the read-only attribute on Windows) is refused even though a rename could
+    // replace it. An existing file keeps its mode and owner; a new one is
+    // created 0640 with the folder's group (on Windows it inherits the folder's
+    // ACL).
     void Save();
 
 private:

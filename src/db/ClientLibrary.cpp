@@ -1,6 +1,7 @@
 #include "db/ClientLibrary.h"
 
 #include "core/Error.h"
+#include "core/LocalClients.h"
 #include "core/TextCodec.h"
 
 #include <map>
@@ -63,7 +64,10 @@ std::shared_ptr<ClientLibrary> ClientLibrary::Load(const std::vector<std::string
         }
         reasons += "\n" + file + ": " + reason;
     }
-    throw Error("Não foi possível carregar a biblioteca cliente do " + what + "." + reasons);
+    // The loader's reasons for a library of the wrong architecture are obscure
+    // ("%1 is not a valid Win32 application", "wrong ELF class"): say what fits.
+    throw Error("Não foi possível carregar a biblioteca cliente do " + what + "." + reasons +
+                "\nA biblioteca cliente precisa ser " + ClientArchitectureText() + ".");
 }
 
 void* ClientLibrary::optionalSymbol(const char* name) const

@@ -110,10 +110,13 @@ private slots:
         CliRun r = cli.run({"testar", "--tipo", "sqlite", "--banco", tmp.file("brivel.db"), "--config", config, "--json"});
         QCOMPARE(r.code, 1);
         const QString error = r.json()["erro"].toString();
-        QVERIFY2(error.startsWith(QStringLiteral("A conexão com o banco foi realizada, mas o arquivo configApi.ini não "
-                                                 "pôde ser gravado.")),
-                 qPrintable(error));
-        QVERIFY2(error.contains(config), qPrintable(error));
+        // The window's heading and text, then the system's reason (in the user's language).
+        const QString text = QStringLiteral("Erro ao gravar o configApi.ini:\r\n\r\nA conexão com o banco foi realizada, "
+                                            "mas o arquivo configApi.ini não pôde ser gravado.\r\n\r\nNão foi possível "
+                                            "gravar o arquivo ") +
+                             config + QStringLiteral(": ");
+        QVERIFY2(error.startsWith(text) && error.size() > text.size(), qPrintable(error));
+        QVERIFY2(!r.errText().contains(QStringLiteral("Erro ao conectar")), r.err.constData());
         QVERIFY(!QFileInfo::exists(config));
     }
 

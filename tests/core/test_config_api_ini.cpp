@@ -10,6 +10,9 @@
 #include <QStringEncoder>
 #include <QtTest>
 
+#include <cerrno>
+#include <cstring>
+
 #ifndef _WIN32
 #include <csignal>
 #include <grp.h>
@@ -274,11 +277,19 @@ private slots:
         QTest::addColumn<bool>("fileOfNobody");  // when run by root
         QTest::addColumn<bool>("asNobody");      // when run by root
         QTest::addColumn<int>("sizeLimit");      // bytes a write may reach; 0: no cap
-        QTest::newRow("read-only file") << 0444 << 0777 << false << false << 0;
-        QTest::newRow("read-only file of the writer") << 0444 << 0777 << true << true << 0;
-        QTest::newRow("file of another user") << 0644 << 0777 << false << true << 0;
-        QTest::newRow("read-only folder") << 0644 << 0555 << true << true << 0;
-        QTest::newRow("write fails midway") << 0644 << 0777 << false << false << 64;
+        QTest::addColumn<QString>("message");    // %1: the file's path; the reason is the system's text, or ours
+        const QString write = QStringLiteral("Não foi possível gravar o arquivo %1: ");
+        const QString readOnly = write + QStringLiteral("o arquivo é somente leitura");
+        const QString denied = QString::fromLocal8Bit(std::strerror(EACCES));
+        QTest::newRow("read-only file") << 0444 << 0777 << false << false << 0 << readOnly;
+        QTest::newRow("read-only file of the writer") << 0444 << 0777 << true << true << 0 << readOnly;
+        QTest::newRow("file of another user") << 0644 << 0777 << false << true << 0 << write + denied;
+        QTest::newRow("read-only folder") << 0644 << 0555 << true << true << 0 << write + denied;
+        QTest::newRow("write fails midway") << 0644 << 0777 << false << false << 64
+                                            << write + QString::fromLocal8Bit(std::strerror(EFBIG));
+        // Its other sections unknown, a save would lose them.
+        QTest::newRow("file the writer may not read") << 0600 << 0777 << false << true << 0
+                                                      << QStringLiteral("Não foi possível ler o arquivo %1: ") + denied;
     }
 
     void writeRefused()
@@ -291,6 +302,7 @@ private slots:
         QFETCH(bool, fileOfNobody);
         QFETCH(bool, asNobody);
         QFETCH(int, sizeLimit);
+        QFETCH(QString, message);
         const bool root = ::geteuid() == 0;
         if (!root && !fileOfNobody && asNobody)
             QSKIP("needs root to own a file that the unprivileged writer may not write");
@@ -314,9 +326,9 @@ private slots:
 
         const ConnectionFields fields = Fields(0, "vendas", "192.0.2.15", "3306", "APIUSR", "s3nha");
         auto save = [&] { SaveConfigApiIni(path, fields, dir); };
-        const QString message = (asNobody || sizeLimit) ? ErrorInChild(save, asNobody, sizeLimit) : ErrorOf(save);
+        const QString error = (asNobody || sizeLimit) ? ErrorInChild(save, asNobody, sizeLimit) : ErrorOf(save);
 
-        QCOMPARE(message, QStringLiteral("Unable to write to ") + QString::fromStdString(path));
+        QCOMPARE(error, message.arg(QString::fromStdString(path)));
         QCOMPARE(tmp.read(QStringLiteral("configApi.ini")), before);
         QCOMPARE(Entries(folder), QStringList{QStringLiteral("configApi.ini")});
 #endif
@@ -421,25 +433,25 @@ private slots:
                           "f='open\r\ng=a;b=c#d[e]\r\nh=\"a'\r\ni=in ner\r\n")
             << "";
         QTest::newRow("NUL in a value refused")
-            << QByteArray("[A]\r\nx=1\r\n") << QStringList{"A/x=a\\x00b"} << QByteArray() << "Invalid text in [A] x";
+            << QByteArray("[A]\r\nx=1\r\n") << QStringList{"A/x=a\\x00b"} << QByteArray() << "Texto inválido em [A] x";
         QTest::newRow("overlong line feed in a value refused, never decoded into a new section")
             << QByteArray("[A]\r\nx=1\r\n") << QStringList{"A/x=1\\xC0\\x8A[API]"} << QByteArray()
-            << "Invalid text in [A] x";
+            << "Texto inválido em [A] x";
         QTest::newRow("malformed UTF-8 in a key refused, not shown")
-            << kNoFile << QStringList{"A/k\\xED\\xA0\\x80=1"} << QByteArray() << "Invalid text in [A] ?";
+            << kNoFile << QStringList{"A/k\\xED\\xA0\\x80=1"} << QByteArray() << "Texto inválido em [A] ?";
         // Keys the file cannot carry: read back as another key, a comment, or with the value "]" a section.
         QTest::newRow("key holding = refused")
-            << QByteArray("[A]\r\nx=1\r\n") << QStringList{"A/a\\x3Db=1"} << QByteArray() << "Key not allowed in [A]: a=b";
+            << QByteArray("[A]\r\nx=1\r\n") << QStringList{"A/a\\x3Db=1"} << QByteArray() << "Chave não permitida em [A]: a=b";
         QTest::newRow("key starting with ; refused")
-            << kNoFile << QStringList{"A/ ;c=1"} << QByteArray() << "Key not allowed in [A]:  ;c";
+            << kNoFile << QStringList{"A/ ;c=1"} << QByteArray() << "Chave não permitida em [A]:  ;c";
         QTest::newRow("key starting with [ refused")
-            << kNoFile << QStringList{"A/[s=]"} << QByteArray() << "Key not allowed in [A]: [s";
+            << kNoFile << QStringList{"A/[s=]"} << QByteArray() << "Chave não permitida em [A]: [s";
         QTest::newRow("CR in a value refused")
-            << QByteArray("[A]\r\nx=1\r\n") << QStringList{"A/x=1\r[B]"} << QByteArray() << "Line break not allowed in [A] x";
+            << QByteArray("[A]\r\nx=1\r\n") << QStringList{"A/x=1\r[B]"} << QByteArray() << "Quebra de linha não permitida em [A] x";
         QTest::newRow("LF in a key refused")
-            << QByteArray("[A]\r\nx=1\r\n") << QStringList{"A/k\nz=1"} << QByteArray() << "Line break not allowed in [A] k\nz";
+            << QByteArray("[A]\r\nx=1\r\n") << QStringList{"A/k\nz=1"} << QByteArray() << "Quebra de linha não permitida em [A] k\nz";
         QTest::newRow("LF in a section refused")
-            << kNoFile << QStringList{"A\n[B/k=v"} << QByteArray() << "Line break not allowed in [A\n[B] k";
+            << kNoFile << QStringList{"A\n[B/k=v"} << QByteArray() << "Quebra de linha não permitida em [A\n[B] k";
 
         // Encodings.
         QByteArray allHigh;

@@ -10,6 +10,11 @@ using namespace brivel;
 
 using brivel::test::ErrorOf;
 
+namespace {
+// A client must match the program's architecture, not the system's.
+const QString kArch = QStringLiteral("de %1 bits (a mesma arquitetura deste programa)").arg(QT_POINTER_SIZE * 8);
+} // namespace
+
 class LocalClientsTest : public QObject {
     Q_OBJECT
 private slots:
@@ -19,7 +24,9 @@ private slots:
         const std::string folder = dir.path().toStdString();
         SetEnv("PATH", "/usr/bin");
         QCOMPARE(ErrorOf([&] { PreparePostgreSQLClient(folder); }),
-                 QStringLiteral("Não foi encontrado libpq.so.5 em:\r\n") + dir.file("libpq.so.5"));
+                 QStringLiteral("Não foi encontrado libpq.so.5 em:\r\n") + dir.file("libpq.so.5") +
+                     QStringLiteral("\r\nCopie a libpq.so.5 ") + kArch +
+                     QStringLiteral(", com as bibliotecas de que ela depende, para a pasta do EXE."));
         QCOMPARE(GetEnv("PATH"), std::string("/usr/bin"));  // nothing changed before the check
         QDir().mkdir(dir.file("libpq.so.5"));                 // a folder is not the library
         QVERIFY(!ErrorOf([&] { PreparePostgreSQLClient(folder); }).isEmpty());
@@ -38,8 +45,8 @@ private slots:
         test::TempFolder dir;
         const std::string folder = dir.path().toStdString();
         const QString ociMissing = QStringLiteral("Não foi encontrado o arquivo libclntsh.so na pasta do sistema.\r\n"
-                                                  "Copie o Oracle Instant Client da mesma arquitetura do sistema para a "
-                                                  "pasta do EXE.");
+                                                  "Copie o Oracle Instant Client ") +
+                                   kArch + QStringLiteral(" para a pasta do EXE.");
         dir.write("libociei.so", "x");
         QCOMPARE(ErrorOf([&] { PrepareOracleClient(folder); }), ociMissing);
         QFile::remove(dir.file("libociei.so"));

@@ -252,7 +252,12 @@ void ConnectionTest::libraryProblemsNameTheFile_data()
 {
     QTest::addColumn<QString>("vendorLib");
     QTest::addColumn<QStringList>("mentions");
-    QTest::newRow("missing file") << "/nao/existe/libpq.so.5" << QStringList{"/nao/existe/libpq.so.5"};
+    // The architecture the client must have is the program's, not the system's.
+    QTest::newRow("missing file") << "/nao/existe/libpq.so.5"
+                                  << QStringList{"/nao/existe/libpq.so.5",
+                                                 QStringLiteral("\nA biblioteca cliente precisa ser de %1 bits (a mesma "
+                                                                "arquitetura deste programa).")
+                                                     .arg(QT_POINTER_SIZE * 8)};
     // A real library that is not libpq.
     QTest::newRow("missing function") << "libsqlite3.so.0" << QStringList{"libsqlite3.so.0", "PQconnectdbParams"};
 }

@@ -108,6 +108,11 @@ private slots:
             QVERIFY2(found >= 0, name.c_str());
             at = found;
         }
+        // The driver must match the program's architecture, not the system's.
+        QVERIFY2(message.endsWith(QStringLiteral("\nInstale o Microsoft ODBC Driver for SQL Server de %1 bits (a mesma "
+                                                 "arquitetura deste programa).")
+                                      .arg(QT_POINTER_SIZE * 8)),
+                 qPrintable(message));
     }
 
     void connectionStringKeepsEveryValueWhole_data()

@@ -9,12 +9,17 @@
 
 #include <QtTest>
 
+#include <cerrno>
+#include <cstring>
+
 using namespace brivel;
 using namespace brivel::test;
 
 namespace {
 
 const QString kPrefix = QStringLiteral("Erro ao conectar ao banco:\r\n\r\n");
+// A client must match the program's architecture, not the system's.
+const QString kArch = QStringLiteral("de %1 bits (a mesma arquitetura deste programa)").arg(QT_POINTER_SIZE * 8);
 
 QByteArray Ini(const QString& tipo, const QString& banco, const QString& servidor, const QString& porta,
                const QString& usuario, const QString& senha, const QString& charset)
@@ -163,7 +168,9 @@ private slots:
         auto boxes = wz.testConnection(tbPostgreSQL, login);  // no libpq beside the program
         QCOMPARE(boxes.size(), 1);
         QCOMPARE(boxes[0].message, kPrefix + QStringLiteral("Não foi encontrado libpq.so.5 em:\r\n") +
-                                       wz.exeFolder().file("libpq.so.5"));
+                                       wz.exeFolder().file("libpq.so.5") + QStringLiteral("\r\nCopie a libpq.so.5 ") +
+                                       kArch +
+                                       QStringLiteral(", com as bibliotecas de que ela depende, para a pasta do EXE."));
         QCOMPARE(qgetenv("PATH"), pathBefore);
         QVERIFY(wz.logLines().isEmpty());
         QVERIFY(!wz.window().FDConnection().connected());
@@ -191,8 +198,8 @@ private slots:
         auto boxes = wz.testConnection(tbOracle, login);
         QCOMPARE(boxes.size(), 1);
         QCOMPARE(boxes[0].message, kPrefix + QStringLiteral("Não foi encontrado o arquivo libclntsh.so na pasta do "
-                                                            "sistema.\r\nCopie o Oracle Instant Client da mesma "
-                                                            "arquitetura do sistema para a pasta do EXE."));
+                                                            "sistema.\r\nCopie o Oracle Instant Client ") +
+                                       kArch + QStringLiteral(" para a pasta do EXE."));
         QVERIFY(QFile::copy(QStringLiteral(BRIVEL_FAKE_OCI), wz.exeFolder().file("libclntsh.so")));
         boxes = wz.testConnection(tbOracle, login);
         QCOMPARE(boxes.size(), 1);
@@ -266,15 +273,23 @@ private slots:
         QVERIFY2(readOnly.ok(), qPrintable(readOnly.error()));
         const auto boxes = wz.testConnection(tbPostgreSQL, login);
         QCOMPARE(boxes.size(), 1);
-        // The connection worked; the box says that it was the file that failed.
-        QCOMPARE(boxes[0].message, kPrefix +
-                                       QStringLiteral("A conexão com o banco foi realizada, mas o arquivo configApi.ini "
-                                                      "não pôde ser gravado.\r\n\r\nUnable to write to ") +
-                                       wz.exeFolder().file("configApi.ini"));
+        // The connection worked: heading, status and box say that it was the file
+        // that failed, with the system's reason.
+        QCOMPARE(boxes[0].icon, QMessageBox::Critical);
+        QCOMPARE(boxes[0].message,
+                 QStringLiteral("Erro ao gravar o configApi.ini:\r\n\r\nA conexão com o banco foi realizada, mas o "
+                                "arquivo configApi.ini não pôde ser gravado.\r\n\r\nNão foi possível gravar o arquivo ") +
+                     wz.exeFolder().file("configApi.ini") + QStringLiteral(": ") +
+                     QString::fromLocal8Bit(std::strerror(EROFS)));
         QVERIFY(wz.window().FDConnection().connected());
         QVERIFY(!wz.window().conexaoOk());
         QCOMPARE(wz.pageName(), QStringLiteral("TabConexao"));
-        QCOMPARE(wz.label("lblStatusConexao")->text(), QStringLiteral("Erro na conexão."));
+        QVERIFY(!wz.button("btnAvancar")->isEnabled());
+        QCOMPARE(wz.label("lblStatusConexao")->text(),
+                 QStringLiteral("Conexão realizada, mas o configApi.ini não foi gravado."));
+        QCOMPARE(wz.label("lblStatusConexao")->palette().color(QPalette::WindowText), QColor(255, 0, 0));
+        const QStringList log = wz.logMessages();
+        QVERIFY2(!log.contains(QStringLiteral("Conexão realizada com sucesso.")), qPrintable(log.join('\n')));
     }
 
     void failedTestAfterASuccessKeepsTheOldConnection()

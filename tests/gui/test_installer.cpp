@@ -174,21 +174,24 @@ private slots:
 
     void failureOutsideTheGuardReachesTheTopLevelDisplay()
     {
-        // The kind changed after the test: the connection is still SQLite's, the
-        // existence query is Firebird's, and SQLite has no RDB$RELATIONS.
+        // The tested SQLite file is overwritten with other data: the existence
+        // query, which runs before the installer's guard, fails.
         Wizard wz;
         QVERIFY(wz.testConnection(tbSQLite, {{}, {}, wz.exeFolder().file("brivel.db"), {}, {}}).isEmpty());
-        wz.click("btnVoltar");
-        wz.selectKind(tbFirebird);
+        QFile file(wz.exeFolder().file("brivel.db"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QVERIFY(file.write(QByteArray(4096, 'x')) == 4096);
+        file.close();
         ModalBoxes boxes;
         wz.click("btnCriarEstrutura");
         QCOMPARE(boxes.seen.size(), 1);
         QCOMPARE(boxes.seen[0].title, ui::ApplicationTitle());
-        QVERIFY2(boxes.seen[0].message.contains(QStringLiteral("RDB$RELATIONS")), qPrintable(boxes.seen[0].message));
-        QCOMPARE(InstallLog(wz), (QStringList{"Banco selecionado: Firebird", "Verificando estrutura existente...",
+        QVERIFY2(!boxes.seen[0].message.contains(QStringLiteral("Erro ao criar estrutura")),
+                 qPrintable(boxes.seen[0].message));
+        QCOMPARE(InstallLog(wz), (QStringList{"Banco selecionado: SQLite", "Verificando estrutura existente...",
                                               "Conexão encerrada."}));
         QVERIFY(!wz.window().FDConnection().connected());
-        QCOMPARE(wz.pageName(), QStringLiteral("TabConexao"));
+        QCOMPARE(wz.pageName(), QStringLiteral("TabExecucao"));
         QVERIFY(wz.window().isVisible());
     }
 

@@ -5,6 +5,7 @@
 #include "core/ConfigApiIni.h"
 #include "core/ConnectionDefinition.h"
 #include "core/ConnectionFields.h"
+#include "core/Error.h"
 
 #include <windows.h>
 
@@ -179,4 +180,28 @@ TEST_CASE("configApi.ini: GetPrivateProfileStringW reads back exactly the texts 
         CHECK_EQ(read(L"Banco"), def.value("Database"));
         CHECK(!def.value("Password").empty());
     }
+}
+
+TEST_CASE("configApi.ini: a refused save says why in Portuguese, with the system's reason, and changes nothing")
+{
+    TempFolder dir("Api");
+    const std::string path = ConfigApiIniPath(dir.path());
+    const ConnectionFields fields = Fields(tbMySQL, "srv", "vendas", "3306", "api", "x");
+
+    // The read-only attribute: refused although a rename could replace the file.
+    const std::string before = "[OUTRA]\r\nChave=1\r\n";
+    wintest::WriteBytes(path, before);
+    CHECK(SetFileAttributesW(W(path).c_str(), FILE_ATTRIBUTE_READONLY));
+    CHECK_EQ(ERROR_MESSAGE(SaveConfigApiIni(path, fields, dir.path())),
+             "Não foi possível gravar o arquivo " + path + ": o arquivo está marcado como somente leitura");
+    SetFileAttributesW(W(path).c_str(), FILE_ATTRIBUTE_NORMAL);
+    CHECK_EQ(wintest::ReadBytes(path), before);
+
+    // A folder that does not exist: the system's own text follows the path.
+    const std::string missing = dir.file("nao-existe\\configApi.ini");
+    const std::string message = ERROR_MESSAGE(SaveConfigApiIni(missing, fields, dir.path()));
+    const std::string head = "Não foi possível gravar o arquivo " + missing + ": ";
+    CHECK_EQ(message.substr(0, head.size()), head);
+    CHECK(message.size() > head.size() + 3);
+    CHECK(message.find("Unable") == std::string::npos);
 }

@@ -14,6 +14,16 @@ using namespace brivel;
 using wintest::EnvGuard;
 using wintest::TempFolder;
 
+namespace {
+// A client must match the program's architecture: a 32-bit program needs 32-bit
+// clients on 64-bit Windows too.
+#ifdef _WIN64
+const std::string kArch = "de 64 bits (a mesma arquitetura deste programa)";
+#else
+const std::string kArch = "de 32 bits (a mesma arquitetura deste programa)";
+#endif
+} // namespace
+
 TEST_CASE("paths: executable folder is the module's own folder, ending in one backslash")
 {
     wchar_t buffer[MAX_PATH * 4];
@@ -64,7 +74,8 @@ TEST_CASE("local clients: PostgreSQL without libpq.dll names its full path and c
     EnvGuard guard("PATH");
     SetEnv("PATH", "C:\\windows\\system32");
     CHECK_EQ(ERROR_MESSAGE(PreparePostgreSQLClient(dir.path())),
-             "Não foi encontrado libpq.dll em:\r\n" + dir.path() + "libpq.dll");
+             "Não foi encontrado libpq.dll em:\r\n" + dir.path() + "libpq.dll\r\nCopie a libpq.dll " + kArch +
+                 ", com as bibliotecas de que ela depende, para a pasta do EXE.");
     CHECK_EQ(GetEnv("PATH"), std::string("C:\\windows\\system32"));
 }
 
@@ -91,7 +102,7 @@ TEST_CASE("local clients: Oracle's checks, messages and PATH search (letters a-z
 {
     const std::string ociMissing =
         "Não foi encontrado o arquivo oci.dll na pasta do sistema.\r\n"
-        "Copie o Oracle Instant Client da mesma arquitetura do sistema para a pasta do EXE.";
+        "Copie o Oracle Instant Client " + kArch + " para a pasta do EXE.";
     const std::string dataMissing =
         "Não foi encontrado o arquivo oraocieiXX.dll na pasta do sistema.\r\n"
         "Copie o Oracle Instant Client completo para a pasta do EXE.";

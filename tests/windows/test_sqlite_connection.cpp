@@ -131,6 +131,13 @@ TEST_CASE("connection: a kind whose client DLL is missing says which library it 
         c.setParam("Database", "x");
         const std::string message = ERROR_MESSAGE(c.open());
         CHECK(message.find("Não foi possível carregar a biblioteca cliente do") != std::string::npos);
+#ifdef _WIN64
+        CHECK(message.find("A biblioteca cliente precisa ser de 64 bits (a mesma arquitetura deste programa).") !=
+              std::string::npos);
+#else
+        CHECK(message.find("A biblioteca cliente precisa ser de 32 bits (a mesma arquitetura deste programa).") !=
+              std::string::npos);
+#endif
         CHECK(message.find(dir.path()) != std::string::npos);
         CHECK(message.find("não está disponível nesta versão do programa") == std::string::npos);
         CHECK(!c.connected());

@@ -1,6 +1,7 @@
 #include "db/sqlserver/SqlServerDriver.h"
 
 #include "core/Error.h"
+#include "core/LocalClients.h"
 #include "core/StatementSplitter.h"
 
 #include <algorithm>
@@ -47,7 +48,7 @@ std::string ChooseSqlServerDriver(const std::vector<std::string>& installed)
     for (const auto& wanted : SqlServerDriverNames())
         list += (list.empty() ? "" : ", ") + wanted;
     throw Error("Nenhum driver ODBC do SQL Server está instalado.\nProcurados, nesta ordem: " + list +
-                ".\nInstale o Microsoft ODBC Driver for SQL Server.");
+                ".\nInstale o Microsoft ODBC Driver for SQL Server " + ClientArchitectureText() + ".");
 }
 
 std::string OdbcValue(const std::string& value)
