@@ -36,9 +36,19 @@ apt_update() {
   return 1
 }
 
+# Whether a package is installed as apt-get would install it: a name without an
+# architecture means the machine's own (or "all"), not an i386 instance beside it.
+native=$(dpkg --print-architecture)
+installed() {
+  case $1 in
+    *:*) dpkg-query -W -f='${Status}\n' "$1" 2>/dev/null | grep -q '^install ok installed$' ;;
+    *) dpkg-query -W -f='${Status} ${Architecture}\n' "$1" 2>/dev/null |
+         grep -qE "^install ok installed ($native|all)\$" ;;
+  esac
+}
 missing=()
 for p in "${pkgs[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+  installed "$p" || missing+=("$p")
 done
 
 # apt-get source needs a deb-src entry: a copy of Debian's own entries.

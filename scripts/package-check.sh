@@ -125,7 +125,8 @@ exe=$d$folder/SetupBrivelDB
 { [ -f "$exe" ] && [ -x "$exe" ]; } || fail "no executable $folder/SetupBrivelDB"
 file -b "$exe" | grep -q ', stripped' || fail "the executable is not stripped: $(file -b "$exe")"
 [ -f "$d$folder/SetupBrivelDB.png" ] || fail "no icon in $folder"
-system_libpq=$(dpkg -L libpq5 | grep '/libpq\.so\.5$' | head -n1)
+# The machine's own libpq5: a 32-bit one may be installed beside it (multiarch).
+system_libpq=$(dpkg -L "libpq5:$(dpkg --print-architecture)" | grep '/libpq\.so\.5$' | head -n1)
 [ "$(readlink "$d$folder/libpq.so.5")" = "$system_libpq" ] \
   || fail "$folder/libpq.so.5 -> '$(readlink "$d$folder/libpq.so.5")', expected the system's $system_libpq"
 [ "$(readlink "$d/usr/bin/$pkg")" = "$folder/SetupBrivelDB" ] || fail "/usr/bin/$pkg does not link to the program"

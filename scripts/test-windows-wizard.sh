@@ -30,6 +30,8 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 scripts/install-windows-deps.sh
 # shellcheck source=scripts/wine-session.sh
 . scripts/wine-session.sh
+# shellcheck source=scripts/windows-imports.sh
+. scripts/windows-imports.sh
 wine_for_kernel
 version=$(sed -n 's/^project(SetupBrivelDB VERSION \([0-9]*\.[0-9]*\.[0-9]*\).*/\1/p' CMakeLists.txt)
 [ -n "$version" ] || fail "no version in CMakeLists.txt"
@@ -43,8 +45,8 @@ build_wizard() {  # i686|x86_64 (it reports its own times)
 # The folder holds exactly these files, and they need nothing but each other and
 # the DLLs of Windows 10 (Qt 6's minimum).
 check_folder() {  # folder, i686|x86_64
-  local folder=$1 arch=$2 format libgcc
-  if [ "$arch" = i686 ]; then format=pei-i386 libgcc=libgcc_s_dw2-1.dll; else format=pei-x86-64 libgcc=libgcc_s_seh-1.dll; fi
+  local folder=$1 arch=$2 libgcc
+  if [ "$arch" = i686 ]; then libgcc=libgcc_s_dw2-1.dll; else libgcc=libgcc_s_seh-1.dll; fi
   local expected
   expected=$(printf '%s\n' Qt6Core.dll Qt6Gui.dll Qt6Widgets.dll SetupBrivelDB.exe "$libgcc" libstdc++-6.dll \
     libwinpthread-1.dll platforms/qwindows.dll styles/qwindowsvistastyle.dll translations/qtbase_pt_BR.qm | LC_ALL=C sort)
@@ -52,17 +54,7 @@ check_folder() {  # folder, i686|x86_64
   actual=$(cd "$folder" && find . -type f | sed 's|^\./||' | LC_ALL=C sort)
   [ "$actual" = "$expected" ] || fail "the folder's files differ from the expected ones:
 $(diff <(echo "$expected") <(echo "$actual") || true)"
-  local own windows='^(kernel32|user32|gdi32|advapi32|shell32|ole32|oleaut32|comdlg32|comctl32|winmm|imm32|ws2_32|version|shlwapi|dwmapi|uxtheme|netapi32|userenv|mpr|authz|wtsapi32|setupapi|uiautomationcore|d3d9|d3d11|d3d12|dxgi|dwrite|d2d1|dcomp|shcore|msvcrt|api-ms-win-[a-z0-9-]+)\.dll$'
-  own=$(cd "$folder" && find . -name '*.dll' -printf '%f\n' | tr '[:upper:]' '[:lower:]')
-  local f dump dll
-  while IFS= read -r f; do
-    dump=$("$arch-w64-mingw32-objdump" -p "$folder/$f")
-    grep -q "file format $format" <<<"$dump" || fail "$f is not a $format file"
-    for dll in $(grep 'DLL Name:' <<<"$dump" | awk '{print $3}' | tr '[:upper:]' '[:lower:]'); do
-      grep -qxF "$dll" <<<"$own" || grep -qE "$windows" <<<"$dll" ||
-        fail "$f imports $dll, which is neither in the folder nor part of Windows"
-    done
-  done < <(cd "$folder" && find . -name '*.exe' -o -name '*.dll' | sed 's|^\./||')
+  check_imports "$folder" "$arch" || exit 1
   grep -q 'FileVersion' <(strings -el "$folder/SetupBrivelDB.exe") || fail "SetupBrivelDB.exe has no version record"
   grep -q 'PerMonitorV2' "$folder/SetupBrivelDB.exe" || fail "SetupBrivelDB.exe has no manifest"
   echo "Folder $folder: $(echo "$actual" | wc -l) files, $(du -sk "$folder" | cut -f1) KiB, imports checked"
@@ -70,6 +62,8 @@ $(diff <(echo "$expected") <(echo "$actual") || true)"
 
 build_wizard i686
 check_folder "$base/i686/SetupBrivelDB" i686
+# The build folder's programs (the tests', with sqlite3.dll) run from there.
+check_imports "$base/i686/bin" i686 || exit 1
 mkdir -p "$base/packages"
 scripts/package-windows.sh "$base/i686/SetupBrivelDB" "$base/packages" "$version" i686
 step "32-bit folder checked and packaged"
@@ -81,6 +75,7 @@ else
   echo "the 32-bit build above is built and checked; what runs under Wine is the 64-bit build."
   build_wizard x86_64
   check_folder "$base/x86_64/SetupBrivelDB" x86_64
+  check_imports "$base/x86_64/bin" x86_64 || exit 1
   scripts/package-windows.sh "$base/x86_64/SetupBrivelDB" "$base/packages" "$version" x86_64
   what="64-bit build under 64-bit Wine"
 fi
