@@ -145,8 +145,9 @@ readonly_folder=$prefix/drive_c/somente-leitura
 mkdir -p "$readonly_folder"
 chmod 555 "$readonly_folder"
 if [ "$(id -u)" -eq 0 ]; then
-  mount --bind "$readonly_folder" "$readonly_folder" && readonly_mount=$readonly_folder &&
-    mount -o remount,ro,bind "$readonly_folder" || { echo "no read-only mount of $readonly_folder" >&2; exit 1; }
+  mount --bind "$readonly_folder" "$readonly_folder" || { echo "cannot mount $readonly_folder" >&2; exit 1; }
+  readonly_mount=$readonly_folder
+  mount -o remount,ro,bind "$readonly_folder" || { echo "cannot make $readonly_folder read-only" >&2; exit 1; }
 fi
 BRIVEL_READONLY_FOLDER=$(winepath -w "$readonly_folder")
 export BRIVEL_READONLY_FOLDER

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Sourced by the scripts that build or fill Windows folders. It reads PE import
 # tables with MinGW's objdump, so it works for 32-bit files on a machine that
 # cannot run them: a DLL missing from a folder fails here, not only under Wine.
