@@ -13,7 +13,7 @@ test_pkgs=(postgresql mariadb-server firebird3.0-server
            sqlite3 odbc-postgresql libsqliteodbc tdsodbc odbc-mariadb xdotool imagemagick openbox
            locales
            postgresql-client mariadb-client firebird3.0-utils util-linux
-           dpkg-dev file lintian desktop-file-utils libx11-protocol-perl
+           dpkg-dev file lintian desktop-file-utils libx11-protocol-perl libxml2-utils
            clang-14 libclang-rt-14-dev llvm-14)   # sanitizer pass and fuzz targets; llvm-14 has the symbolizer
 
 pkgs=("${run_pkgs[@]}")

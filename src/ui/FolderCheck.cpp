@@ -7,6 +7,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QMessageBox>
@@ -69,11 +70,13 @@ bool RestartAsAdministrator(QWidget* parent, QString& error)
 QString LinuxRemedy()
 {
     const QString exe = QCoreApplication::applicationFilePath();
-    const bool packaged = QFileInfo::exists(QStringLiteral("/usr/share/polkit-1/actions/br.com.brivel.setupbriveldb.policy")) &&
-                          exe == QStringLiteral("/opt/brivel/SetupBrivelDB");
-    QString how = packaged ? QStringLiteral("pelo item \"Abrir como administrador\" do menu ou com o comando\n\n"
-                                            "    pkexec /opt/brivel/SetupBrivelDB")
-                           : QStringLiteral("com o comando\n\n    sudo -E \"%1\"").arg(exe);
+    QFile policy(QStringLiteral("/usr/share/polkit-1/actions/br.com.brivel.setupbriveldb.policy"));
+    const bool packaged = policy.open(QIODevice::ReadOnly) &&
+                          QString::fromUtf8(policy.readAll()).contains(u'>' + exe.toHtmlEscaped() + u'<');
+    const QString how = packaged ? QStringLiteral("pelo item \"Abrir como administrador\" do menu ou com o comando\n\n"
+                                                  "    pkexec \"%1\"")
+                                       .arg(exe)
+                                 : QStringLiteral("com o comando\n\n    sudo -E \"%1\"").arg(exe);
     return QStringLiteral("Abra o programa como um usuário que possa gravar nessa pasta, por exemplo como "
                           "administrador, %1\n\nou dê ao seu usuário permissão de gravação na pasta.")
         .arg(how);
