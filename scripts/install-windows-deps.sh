@@ -15,7 +15,7 @@ cd "$(dirname "$0")/.."
 
 pkgs=(g++-mingw-w64-i686 binutils-mingw-w64-i686 cmake make gcc binutils tcl dpkg-dev xz-utils
       ninja-build perl qt6-base-dev qt6-base-dev-tools qt6-translations-l10n
-      fonts-dejavu-core fonts-wine wixl msitools zip unzip xvfb xauth xdotool imagemagick
+      fonts-dejavu-core fonts-wine wixl msitools nsis zip unzip xvfb xauth xdotool imagemagick
       libcli11-dev nlohmann-json3-dev
       libpq-dev libmariadb-dev firebird-dev   # the vendors' public headers for the adapters
       libodbc2 odbc-postgresql)                # what Wine's odbc32.dll hands the calls to
