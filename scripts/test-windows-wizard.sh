@@ -226,16 +226,25 @@ if [ -z "$setup_window" ]; then
   echo "NSIS setup: no window" >&2
   nsis_status=1
 else
-  for page in 1-boas-vindas 2-pasta 3-instalando 4-instalado 5-concluir; do
+  # Welcome, folder, files (then the files page, or already the finish page), finish:
+  # Enter until the finish page has started the wizard.
+  found=
+  for page in 1 2 3 4 5 6; do
     sleep 2
+    if xdotool search --name 'Assistente de Configuração do Banco' >/dev/null 2>&1; then found=yes; break; fi
+    kill -0 $setup_pid 2>/dev/null || break
     import -window root "$base/screenshots/setup-$page.png" 2>/dev/null || { echo "no screenshot setup-$page" >&2; nsis_status=1; }
-    xdotool key --window "$setup_window" Return 2>/dev/null
-    # The files page takes its time: wait for its button to be enabled again.
-    [ "$page" = 3-instalando ] && for _ in $(seq 60); do [ -f "$prefix/drive_c/Brivel/API/Desinstalar SetupBrivelDB.exe" ] && break; sleep 0.5; done
+    xdotool key --window "$setup_window" Return 2>/dev/null || true
+    if [ "$page" = 3 ]; then  # the files page takes its time
+      for _ in $(seq 60); do
+        [ -f "$prefix/drive_c/Brivel/API/Desinstalar SetupBrivelDB.exe" ] && break
+        sleep 0.5
+      done
+    fi
   done
   nsis_check test -f "$prefix/drive_c/Brivel/API/SetupBrivelDB.exe"
-  found=
   for _ in $(seq 120); do
+    [ -n "$found" ] && break
     xdotool search --name 'Assistente de Configuração do Banco' >/dev/null 2>&1 && { found=yes; break; }
     sleep 0.5
   done
