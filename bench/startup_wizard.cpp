@@ -2,6 +2,7 @@
 #include "FirstPaint.h"
 #include "UFrmSetupBrivelDB.h"
 #include "ui/Application.h"
+#include "ui/FolderCheck.h"
 
 #include <QIcon>
 
@@ -14,6 +15,7 @@ int main(int argc, char** argv)
         FrmSetupBrivelDB = &window;
         new brivel::bench::FirstPaint(&window);
         window.show();
+        brivel::ui::CheckProgramFolderWhenShown(&window);
         app.exec();
     }
     return 0;

@@ -13,15 +13,25 @@ test_pkgs=(postgresql mariadb-server firebird3.0-server
            sqlite3 odbc-postgresql libsqliteodbc tdsodbc odbc-mariadb xdotool imagemagick openbox
            locales
            postgresql-client mariadb-client firebird3.0-utils util-linux
-           dpkg-dev file lintian desktop-file-utils libx11-protocol-perl
+           dpkg-dev file lintian desktop-file-utils libx11-protocol-perl libxml2-utils
            clang-14 libclang-rt-14-dev llvm-14)   # sanitizer pass and fuzz targets; llvm-14 has the symbolizer
 
 pkgs=("${run_pkgs[@]}")
 [ "$mode" = test ] && pkgs+=("${test_pkgs[@]}")
 
+# Whether a package is installed as apt-get would install it: a name without an
+# architecture means the machine's own (or "all"), not an i386 instance beside it.
+native=$(dpkg --print-architecture)
+installed() {
+  case $1 in
+    *:*) dpkg-query -W -f='${Status}\n' "$1" 2>/dev/null | grep -q '^install ok installed$' ;;
+    *) dpkg-query -W -f='${Status} ${Architecture}\n' "$1" 2>/dev/null |
+         grep -qE "^install ok installed ($native|all)\$" ;;
+  esac
+}
 missing=()
 for p in "${pkgs[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+  installed "$p" || missing+=("$p")
 done
 if [ ${#missing[@]} -gt 0 ]; then
   if [ "$(id -u)" -ne 0 ]; then

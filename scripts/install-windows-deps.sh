@@ -15,7 +15,7 @@ cd "$(dirname "$0")/.."
 
 pkgs=(g++-mingw-w64-i686 binutils-mingw-w64-i686 cmake make gcc binutils tcl dpkg-dev xz-utils
       ninja-build perl qt6-base-dev qt6-base-dev-tools qt6-translations-l10n
-      fonts-dejavu-core fonts-wine wixl msitools zip unzip xvfb xauth xdotool imagemagick
+      fonts-dejavu-core fonts-wine wixl msitools nsis zip unzip xvfb xauth xdotool imagemagick
       libcli11-dev nlohmann-json3-dev
       libpq-dev libmariadb-dev firebird-dev   # the vendors' public headers for the adapters
       libodbc2 odbc-postgresql)                # what Wine's odbc32.dll hands the calls to
@@ -36,9 +36,19 @@ apt_update() {
   return 1
 }
 
+# Whether a package is installed as apt-get would install it: a name without an
+# architecture means the machine's own (or "all"), not an i386 instance beside it.
+native=$(dpkg --print-architecture)
+installed() {
+  case $1 in
+    *:*) dpkg-query -W -f='${Status}\n' "$1" 2>/dev/null | grep -q '^install ok installed$' ;;
+    *) dpkg-query -W -f='${Status} ${Architecture}\n' "$1" 2>/dev/null |
+         grep -qE "^install ok installed ($native|all)\$" ;;
+  esac
+}
 missing=()
 for p in "${pkgs[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+  installed "$p" || missing+=("$p")
 done
 
 # apt-get source needs a deb-src entry: a copy of Debian's own entries.

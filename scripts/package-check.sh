@@ -125,7 +125,8 @@ exe=$d$folder/SetupBrivelDB
 { [ -f "$exe" ] && [ -x "$exe" ]; } || fail "no executable $folder/SetupBrivelDB"
 file -b "$exe" | grep -q ', stripped' || fail "the executable is not stripped: $(file -b "$exe")"
 [ -f "$d$folder/SetupBrivelDB.png" ] || fail "no icon in $folder"
-system_libpq=$(dpkg -L libpq5 | grep '/libpq\.so\.5$' | head -n1)
+# The machine's own libpq5: a 32-bit one may be installed beside it (multiarch).
+system_libpq=$(dpkg -L "libpq5:$(dpkg --print-architecture)" | grep '/libpq\.so\.5$' | head -n1)
 [ "$(readlink "$d$folder/libpq.so.5")" = "$system_libpq" ] \
   || fail "$folder/libpq.so.5 -> '$(readlink "$d$folder/libpq.so.5")', expected the system's $system_libpq"
 [ "$(readlink "$d/usr/bin/$pkg")" = "$folder/SetupBrivelDB" ] || fail "/usr/bin/$pkg does not link to the program"
@@ -144,10 +145,20 @@ stray=$(find "$d" ! -type d -printf '/%P\n' | grep -v -e "^$folder/" -e '^/usr/'
 
 desktop=$d/usr/share/applications/$pkg.desktop
 desktop-file-validate "$desktop" || fail "desktop-file-validate"
-entry() { sed -n "s/^$1=//p" "$desktop"; }
+entry() { sed -n "/^\[Desktop Entry\]/,/^\[/s/^$1=//p" "$desktop"; }
 { [ "$(entry Exec)" = "$folder/SetupBrivelDB" ] && [ "$(entry TryExec)" = "$folder/SetupBrivelDB" ]; } \
   || fail "the menu entry does not start $folder/SetupBrivelDB"
 { [ -n "$(entry Name)" ] && [ -n "$(entry Comment)" ]; } || fail "the menu entry lacks Name or Comment"
+# The folder is root's: the entry's action starts the wizard through pkexec and
+# the package's polkit action, which names the program and keeps the display.
+[ "$(sed -n '/^\[Desktop Action administrador\]/,/^\[/s/^Exec=//p' "$desktop")" = "pkexec $folder/SetupBrivelDB" ] \
+  || fail "the menu entry has no action that starts $folder/SetupBrivelDB through pkexec"
+policy=$d/usr/share/polkit-1/actions/br.com.brivel.$pkg.policy
+xmllint --noout "$policy" \
+  || fail "the polkit action is not well-formed XML"
+grep -q "<annotate key=\"org.freedesktop.policykit.exec.path\">$folder/SetupBrivelDB</annotate>" "$policy" &&
+  grep -q '<annotate key="org.freedesktop.policykit.exec.allow_gui">true</annotate>' "$policy" \
+  || fail "the polkit action does not name $folder/SetupBrivelDB with its display"
 icon=$(entry Icon)
 [ -f "$d/usr/share/icons/hicolor/48x48/apps/$icon.png" ] || fail "no 48x48 icon '$icon' in the hicolor theme"
 for png in "$d"/usr/share/icons/hicolor/*/apps/*.png; do
@@ -207,7 +218,7 @@ rc=0; "/usr/bin/$pkg-cli" verificar --tipo sqlite --banco "$work/cli.db" --silen
 [ "$rc" -eq 0 ] || fail "/usr/bin/$pkg-cli verificar ended with $rc after instalar"
 echo "testar, instalar and verificar ran"
 echo "== the installed menu entry"
-exec_line=$(sed -n 's/^Exec=//p' "/usr/share/applications/$pkg.desktop")
+exec_line=$(sed -n '/^\[Desktop Entry\]/,/^\[/s/^Exec=//p' "/usr/share/applications/$pkg.desktop")
 open_close "$folder/SetupBrivelDB" sh -c "exec $exec_line" || fail "the menu entry's Exec=$exec_line"
 
 if [ "$installed_before" = no ]; then

@@ -9,7 +9,9 @@
 # them), those servers; otherwise the script starts its own and stops them.
 # Client DLLs: libpq.dll and libmariadb.dll built from Debian's sources
 # (scripts/build-windows-clients.sh, cached), Wine's odbc32.dll over the host's
-# unixODBC, and stand-ins for oci.dll and fbclient.dll (tests/standins).
+# unixODBC, and stand-ins for oci.dll and fbclient.dll (tests/standins). The 32-bit
+# test folder is filled and its imports checked on every machine, the 64-bit one
+# where it is used.
 # BRIVEL_SKIP_WINDOWS=1 skips it all (for developers; it says so).
 # Arguments go to the test program: a part of the names of the cases to run.
 set -euo pipefail
@@ -67,12 +69,26 @@ if ! grep -qw 'isc_attach_database' <<<"$exports" || grep -q '@[0-9]' <<<"$expor
   exit 1
 fi
 
+# shellcheck source=scripts/windows-imports.sh
+. scripts/windows-imports.sh
+# libpq.dll and libmariadb.dll beside the tests, as the program finds them, with the
+# MinGW runtime they import (the 32-bit ones need libgcc_s_dw2-1.dll): the whole
+# folder's imports are checked, so a missing DLL fails here too where 32-bit Wine
+# cannot run.
+fill_test_folder() {  # folder, i686|x86_64
+  scripts/build-windows-clients.sh "$2" "$1"
+  add_mingw_runtime "$1" "$2"
+  check_imports "$1" "$2" || exit 1
+  echo "Test folder $1 ($2): $(cd "$1" && find . -iname '*.dll' | wc -l) DLLs, imports checked"
+}
+fill_test_folder "$bin" i686
+step "Client DLLs (i686)"
+
 if [ "$arch" = 32 ]; then
   wine=(wine)
   export WINEARCH=win32
   exe=$bin/brivel_windows_tests.exe
   what="32-bit build under 32-bit Wine"
-  client_arch=i686
   odbc_driver=/usr/lib/i386-linux-gnu/odbc/psqlodbcw.so
 else
   echo "This kernel does not run 32-bit programs, so 32-bit Wine cannot start here:"
@@ -84,18 +100,17 @@ else
   wine=("$WINELOADER")
   exe=$build/x86_64/tests/windows/bin/brivel_windows_tests.exe
   what="64-bit build under 64-bit Wine"
-  client_arch=x86_64
   odbc_driver=/usr/lib/x86_64-linux-gnu/odbc/psqlodbcw.so
+  fill_test_folder "$(dirname "$exe")" x86_64
+  step "Client DLLs (x86_64)"
 fi
-
-# libpq.dll and libmariadb.dll beside the tests, as the program finds them.
-scripts/build-windows-clients.sh "$client_arch" "$(dirname "$exe")"
-step "Client DLLs ($client_arch)"
 
 prefix=$(mktemp -d /tmp/brivel-wine-XXXXXX)
 own_servers=''
+readonly_mount=''
 cleanup() {
   WINEPREFIX=$prefix wineserver -k >/dev/null 2>&1 || true
+  [ -z "$readonly_mount" ] || umount "$readonly_mount" || true
   [ -z "$own_servers" ] || { scripts/test-servers.sh stop "$own_servers" || true; rm -rf "$own_servers"; }
   rm -rf "$prefix"
 }
@@ -124,6 +139,18 @@ export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 export LC_ALL=C.UTF-8
 unset DISPLAY WAYLAND_DISPLAY
 "${wine[@]}" wineboot -i >/dev/null 2>&1 || { echo "wineboot failed" >&2; exit 1; }
+# A folder the tests may not write: Wine honours Unix permissions, which root
+# ignores, so for root a read-only mount of the folder onto itself.
+readonly_folder=$prefix/drive_c/somente-leitura
+mkdir -p "$readonly_folder"
+chmod 555 "$readonly_folder"
+if [ "$(id -u)" -eq 0 ]; then
+  mount --bind "$readonly_folder" "$readonly_folder" || { echo "cannot mount $readonly_folder" >&2; exit 1; }
+  readonly_mount=$readonly_folder
+  mount -o remount,ro,bind "$readonly_folder" || { echo "cannot make $readonly_folder read-only" >&2; exit 1; }
+fi
+BRIVEL_READONLY_FOLDER=$(winepath -w "$readonly_folder")
+export BRIVEL_READONLY_FOLDER
 step "Wine prefix"
 
 echo "Windows tests: $what"

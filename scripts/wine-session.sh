@@ -4,6 +4,8 @@
 #   wine_prefix NAME   a throwaway prefix in /tmp/NAME-XXXXXX ($prefix), booted; it, its
 #                      server and the display are gone at exit. Needs wine=(the command).
 #   wine_display       a virtual display ($DISPLAY) for Wine's windows platform.
+#   wine_readonly_folder  a folder of the prefix that Windows programs may not write;
+#                      its Windows path in BRIVEL_READONLY_FOLDER (exported).
 
 wine_for_kernel() {
   if [ "$(scripts/windows-arch.sh)" = 32 ]; then
@@ -18,6 +20,7 @@ wine_for_kernel() {
 
 wine_cleanup() {
   WINEPREFIX=$prefix wineserver -k >/dev/null 2>&1 || true
+  if [ -n "${readonly_mount:-}" ]; then umount "$readonly_mount" || true; fi
   if [ -n "${xvfb_pid:-}" ]; then kill "$xvfb_pid" 2>/dev/null || true; fi
   rm -rf "$prefix"
 }
@@ -46,4 +49,19 @@ wine_display() {
   # desktop without one, and every window creation would fail: start them again.
   wineserver -k >/dev/null 2>&1 || true
   wineserver -w >/dev/null 2>&1 || true
+}
+
+# Wine honours Unix permissions, which root ignores: for root, a read-only mount
+# of the folder onto itself.
+wine_readonly_folder() {
+  local folder=$prefix/drive_c/somente-leitura
+  mkdir -p "$folder"
+  chmod 555 "$folder"
+  if [ "$(id -u)" -eq 0 ]; then
+    mount --bind "$folder" "$folder" || { echo "cannot mount $folder" >&2; exit 1; }
+    readonly_mount=$folder
+    mount -o remount,ro,bind "$folder" || { echo "cannot make $folder read-only" >&2; exit 1; }
+  fi
+  BRIVEL_READONLY_FOLDER=$(winepath -w "$folder")
+  export BRIVEL_READONLY_FOLDER
 }

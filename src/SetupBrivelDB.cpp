@@ -1,6 +1,7 @@
 // The program block: start the application, create the wizard window, run the loop.
 #include "UFrmSetupBrivelDB.h"
 #include "ui/Application.h"
+#include "ui/FolderCheck.h"
 
 #include <QIcon>
 
@@ -12,6 +13,7 @@ int main(int argc, char** argv)
         TFrmSetupBrivelDB window;
         FrmSetupBrivelDB = &window;
         window.show();
+        brivel::ui::CheckProgramFolderWhenShown(&window);
         app.exec();
     }
     return 0;
