@@ -1,13 +1,12 @@
 // The program block: start the application, create the wizard window, run the loop.
 #include "UFrmSetupBrivelDB.h"
 #include "ui/Application.h"
-
-#include <QIcon>
+#include "ui/PngIcon.h"
 
 int main(int argc, char** argv)
 {
     brivel::ui::Application app(argc, argv);
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/res/SetupBrivelDB.png")));
+    QApplication::setWindowIcon(brivel::ui::PngIcon(QStringLiteral(":/res/SetupBrivelDB.png")));
     {
         TFrmSetupBrivelDB window;
         FrmSetupBrivelDB = &window;
