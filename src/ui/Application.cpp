@@ -66,7 +66,7 @@ void Application::loadQtTexts()
         return;
     // Set first: installing the translation sends events of its own.
     qtTexts_ = QtTexts::Loaded;
-    LoadQtTranslation(*this);
+    LoadQtTranslation();
 }
 
 } // namespace brivel::ui

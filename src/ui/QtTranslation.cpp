@@ -20,11 +20,14 @@ QString QtTranslationFolder()
 #endif
 }
 
-bool LoadQtTranslation(QCoreApplication& app)
+bool LoadQtTranslation()
 {
-    if (app.findChild<QTranslator*>(kName, Qt::FindDirectChildrenOnly))
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app)
+        return false;
+    if (app->findChild<QTranslator*>(kName, Qt::FindDirectChildrenOnly))
         return true;
-    auto* translator = new QTranslator(&app);
+    auto* translator = new QTranslator(app);
     translator->setObjectName(kName);
     // The exact name first: the file is found by the first look-up.
     if (!translator->load(kName, QtTranslationFolder())) {

@@ -5,6 +5,7 @@
 #include "support/ModalBoxes.h"
 #include "support/Wizard.h"
 #include "ui/Application.h"
+#include "ui/MessageBoxes.h"
 #include "ui/QtTranslation.h"
 
 #include <QAbstractButton>
@@ -68,21 +69,41 @@ private slots:
             QVERIFY2(texts.contains(QString::fromUtf8(portuguese)), qPrintable(Joined(texts)));
     }
 
-    // A box the program shows by itself at start-up, before the window and before any input.
+    // Boxes the program shows by itself, before the window paints and before any input.
     void questionBoxShownAtStartUp()
     {
         Wizard wz(Wizard::Start::AtOnce);
+        const QStringList buttons = ButtonsOfTheBox([&] {
+            QMessageBox::question(&wz.window(), QStringLiteral("Confirmação"), QStringLiteral("Continuar?"),
+                                  QMessageBox::Yes | QMessageBox::No);
+        });
+        QCOMPARE(buttons, (QStringList{QStringLiteral("&Não"), QStringLiteral("&Sim")}));
+    }
+
+    // Its own texts on Qt's buttons are not replaced by Qt's when the translation comes.
+    void stopQuestionShownAtStartUpKeepsItsTexts()
+    {
+        Wizard wz(Wizard::Start::AtOnce);
+        const QStringList buttons =
+            ButtonsOfTheBox([&] { ui::AskStopOperation(&wz.window(), QStringLiteral("Interromper?")); });
+        QCOMPARE(buttons, (QStringList{QStringLiteral("Não"), QStringLiteral("Sim")}));
+    }
+
+private:
+    // The texts of the buttons of the box that `show` opens, sorted.
+    static QStringList ButtonsOfTheBox(const std::function<void()>& show)
+    {
         ModalBoxes boxes;
         QStringList buttons;
         boxes.onBox = [&](QMessageBox* box) {
             for (const QAbstractButton* b : box->buttons())
                 buttons << b->text();
+            buttons.sort();
         };
-        QMessageBox::question(&wz.window(), QStringLiteral("Confirmação"), QStringLiteral("Continuar?"),
-                              QMessageBox::Yes | QMessageBox::No);
-        QCOMPARE(boxes.seen.size(), 1);
-        QVERIFY2(buttons.contains(QStringLiteral("&Sim")) && buttons.contains(QStringLiteral("&Não")),
-                 qPrintable(Joined(buttons)));
+        show();
+        if (boxes.seen.size() != 1)
+            qWarning("%d boxes shown", int(boxes.seen.size()));
+        return buttons;
     }
 };
 
