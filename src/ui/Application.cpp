@@ -15,24 +15,31 @@ Application::Application(int& argc, char** argv) : QApplication(argc, argv) {}
 
 bool Application::notify(QObject* receiver, QEvent* event)
 {
+    bool firstPaint = false;
     if (qtTexts_ != QtTexts::Loaded)
-        awaitQtTexts(receiver, event);
+        firstPaint = awaitQtTexts(receiver, event);
+    bool handled = false;
     try {
-        return QApplication::notify(receiver, event);
+        handled = QApplication::notify(receiver, event);
     } catch (const std::exception& e) {
         ShowTopLevelError(Q(e.what()));
     } catch (...) {
         ShowTopLevelError(QStringLiteral("Erro desconhecido"));
     }
-    return false;
+    if (firstPaint && qtTexts_ == QtTexts::Waiting) {
+        // Queued once the window has painted: after whatever its painting queued.
+        qtTexts_ = QtTexts::Queued;
+        QTimer::singleShot(0, this, [this] { loadQtTexts(); });
+    }
+    return handled;
 }
 
 // Nothing on the first page shows a text of Qt's own, and reading its
 // translation would delay the first paint by a sixth: it is read in the idle time
 // after the first paint, or before then as soon as Qt's texts may be made: the
 // user's first key, click or context menu, or a dialog or menu shown without one
-// (a box at start-up).
-void Application::awaitQtTexts(QObject* receiver, QEvent* event)
+// (a box at start-up). True for the first paint of a window.
+bool Application::awaitQtTexts(QObject* receiver, QEvent* event)
 {
     switch (event->type()) {
     case QEvent::MouseButtonPress:
@@ -50,14 +57,10 @@ void Application::awaitQtTexts(QObject* receiver, QEvent* event)
             loadQtTexts();
         break;
     case QEvent::Paint:
-        // Queued while the window paints: the timer runs once the whole frame is done.
-        if (qtTexts_ == QtTexts::Waiting && receiver->isWidgetType() && static_cast<QWidget*>(receiver)->isWindow()) {
-            qtTexts_ = QtTexts::Queued;
-            QTimer::singleShot(0, this, [this] { loadQtTexts(); });
-        }
-        break;
+        return qtTexts_ == QtTexts::Waiting && receiver->isWidgetType() && static_cast<QWidget*>(receiver)->isWindow();
     default: break;
     }
+    return false;
 }
 
 void Application::loadQtTexts()

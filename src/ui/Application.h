@@ -11,7 +11,7 @@ public:
     bool notify(QObject* receiver, QEvent* event) override;
 
 private:
-    void awaitQtTexts(QObject* receiver, QEvent* event);
+    bool awaitQtTexts(QObject* receiver, QEvent* event);
     void loadQtTexts();
 
     // Qt's translation is read after the first paint, not at start-up.
