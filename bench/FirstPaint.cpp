@@ -1,7 +1,9 @@
 #include "FirstPaint.h"
 
+#include <QCoreApplication>
 #include <QEvent>
 #include <QFile>
+#include <QFileInfo>
 #include <QTimer>
 #include <QWidget>
 
@@ -63,6 +65,22 @@ static QByteArray MappedClientLibs()
             found << lib;
     return found.isEmpty() ? QByteArray("none") : found.join(',');
 }
+
+// The modules (DLLs) loaded, by name.
+static QStringList MappedFiles()
+{
+    HMODULE modules[1024];
+    DWORD needed = 0;
+    QStringList names;
+    if (!K32EnumProcessModules(GetCurrentProcess(), modules, sizeof modules, &needed))
+        return names;
+    for (DWORD i = 0; i < needed / sizeof(HMODULE) && i < 1024; ++i) {
+        wchar_t name[MAX_PATH];
+        if (K32GetModuleBaseNameW(GetCurrentProcess(), modules[i], name, MAX_PATH))
+            names << QString::fromWCharArray(name).toLower();
+    }
+    return names;
+}
 #else
 // Nanoseconds of CLOCK_MONOTONIC, the clock the launcher reads before exec.
 long long MonotonicNs()
@@ -102,6 +120,22 @@ static QByteArray MappedClientLibs()
     }
     return found.isEmpty() ? QByteArray("none") : found.join(',');
 }
+
+// The files mapped (shared libraries, fonts, translations, caches), by name.
+static QStringList MappedFiles()
+{
+    QFile maps(QStringLiteral("/proc/self/maps"));
+    QStringList names;
+    if (!maps.open(QIODevice::ReadOnly))
+        return names;
+    for (const QByteArray& line : maps.readAll().split('\n')) {
+        const int path = line.indexOf(" /");
+        if (path < 0 || line.endsWith(" (deleted)"))
+            continue;
+        names << QString::fromLocal8Bit(line.mid(line.lastIndexOf('/') + 1));
+    }
+    return names;
+}
 #endif
 
 FirstPaint::FirstPaint(QWidget* window) : QObject(window), window_(window) { window->installEventFilter(this); }
@@ -113,11 +147,26 @@ bool FirstPaint::eventFilter(QObject* watched, QEvent* event)
         paintNs_ = MonotonicNs();
         Usage(cpuUs_, rssKb_);
         dbLibs_ = MappedClientLibs();
+        files_ = LoadedFiles();
+        // Whether Qt's own texts are translated already (a translation is installed).
+        translated_ = QCoreApplication::translate("QPlatformTheme", "Cancel") != QLatin1String("Cancel");
         // The children paint right after the window itself; the frame is done
         // when control is back in the event loop.
         QTimer::singleShot(0, this, [this] { finish(); });
     }
     return false;
+}
+
+// What the process has loaded, the program's own file left out; spaces as %20
+// so the list stays one field of the output line.
+QByteArray FirstPaint::LoadedFiles()
+{
+    QStringList names = MappedFiles();
+    names.removeAll(QFileInfo(QCoreApplication::applicationFilePath()).fileName().toLower());
+    names.removeAll(QFileInfo(QCoreApplication::applicationFilePath()).fileName());
+    names.removeDuplicates();
+    names.sort();
+    return names.join(QLatin1Char(',')).toUtf8().replace(' ', "%20");
 }
 
 void FirstPaint::finish()
@@ -126,11 +175,13 @@ void FirstPaint::finish()
 #ifdef _WIN32
     // Times since the process was created.
     const long long origin = CreationNs();
-    std::printf("created_paint_ns=%lld created_frame_ns=%lld cpu_us=%lld maxrss_kb=%ld dblibs=%s\n",
-                paintNs_ - origin, frameNs - origin, cpuUs_, rssKb_, dbLibs_.constData());
+    std::printf("created_paint_ns=%lld created_frame_ns=%lld cpu_us=%lld maxrss_kb=%ld dblibs=%s qt_translated=%s "
+                "files=%s\n",
+                paintNs_ - origin, frameNs - origin, cpuUs_, rssKb_, dbLibs_.constData(), translated_ ? "yes" : "no",
+                files_.constData());
 #else
-    std::printf("paint_ns=%lld frame_ns=%lld cpu_us=%lld maxrss_kb=%ld dblibs=%s\n", paintNs_, frameNs, cpuUs_,
-                rssKb_, dbLibs_.constData());
+    std::printf("paint_ns=%lld frame_ns=%lld cpu_us=%lld maxrss_kb=%ld dblibs=%s qt_translated=%s files=%s\n",
+                paintNs_, frameNs, cpuUs_, rssKb_, dbLibs_.constData(), translated_ ? "yes" : "no", files_.constData());
 #endif
     std::fflush(stdout);
     // Nothing after the first frame is part of start-up.

@@ -11,7 +11,8 @@ namespace brivel::bench {
 // Windows, of the system clock).
 long long MonotonicNs();
 
-// Prints one line "paint_ns=... frame_ns=... cpu_us=... maxrss_kb=... dblibs=..." (on Windows
+// Prints one line "paint_ns=... frame_ns=... cpu_us=... maxrss_kb=... dblibs=... qt_translated=yes|no
+// files=a,b,..." (what was loaded at the first paint: mapped files, on Windows modules; on Windows
 // "created_paint_ns=... created_frame_ns=...", from the process's creation) and
 // exits the process once the first frame of `window` is done.
 class FirstPaint : public QObject {
@@ -23,6 +24,7 @@ protected:
 
 private:
     void finish();
+    static QByteArray LoadedFiles();
 
     QWidget* window_;
     bool painted_ = false;
@@ -30,6 +32,8 @@ private:
     long rssKb_ = 0;
     long long cpuUs_ = 0;
     QByteArray dbLibs_;
+    QByteArray files_;
+    bool translated_ = false;
 };
 
 } // namespace brivel::bench

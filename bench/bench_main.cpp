@@ -170,6 +170,8 @@ QString MemTotal()
 struct Startup {
     QList<double> paintMs, frameMs, cpuMs, rssMb;
     QStringList dbLibs;
+    QStringList files;       // mapped at the first paint, in any run
+    QStringList translated;  // whether Qt's texts were translated at the first paint, as seen
 };
 
 bool StartupRun(const QString& program, Startup& into, const QString& scratch, const QString& configHome)
@@ -188,6 +190,12 @@ bool StartupRun(const QString& program, Startup& into, const QString& scratch, c
     const QString libs = r.fields.value(QStringLiteral("dblibs"));
     if (!into.dbLibs.contains(libs))
         into.dbLibs << libs;
+    for (const QString& f : r.fields.value(QStringLiteral("files")).split(QLatin1Char(','), Qt::SkipEmptyParts))
+        if (!into.files.contains(f))
+            into.files << QString(f).replace(QStringLiteral("%20"), QStringLiteral(" "));
+    const QString translated = r.fields.value(QStringLiteral("qt_translated"));
+    if (!into.translated.contains(translated))
+        into.translated << translated;
     return true;
 }
 
@@ -400,6 +408,49 @@ void MeasureKind(const Kind& k, const QString& dir, const QString& scriptFile, c
     }
 }
 
+// What each program has loaded when it first paints, so a difference in time can be told apart
+// from a difference in work.
+void PrintLoaded(const Startup& wizard, const Startup& bare)
+{
+    auto kind = [](const QString& name) {
+        if (name.contains(QLatin1String(".so")))
+            return 0;
+        static const QStringList fonts{QStringLiteral(".ttf"), QStringLiteral(".otf"), QStringLiteral(".ttc"),
+                                       QStringLiteral(".pfb"), QStringLiteral(".pcf"), QStringLiteral(".pcf.gz")};
+        for (const QString& f : fonts)
+            if (name.endsWith(f))
+                return 1;
+        return name.endsWith(QLatin1String(".qm")) ? 2 : 3;
+    };
+    auto count = [&](const Startup& s, int k) {
+        return QString::number(std::count_if(s.files.begin(), s.files.end(), [&](const QString& f) { return kind(f) == k; }));
+    };
+    auto only = [](const Startup& a, const Startup& b) {
+        QStringList out;
+        for (const QString& f : a.files)
+            if (!b.files.contains(f))
+                out << f;
+        out.sort();
+        return out.isEmpty() ? QStringLiteral("nothing") : out.join(QStringLiteral(", "));
+    };
+    auto translated = [](const Startup& s) {
+        return s.translated == QStringList{QStringLiteral("no")}    ? QStringLiteral("no")
+               : s.translated == QStringList{QStringLiteral("yes")} ? QStringLiteral("yes")
+                                                                     : s.translated.join(QStringLiteral(" / "));
+    };
+    std::printf("\nWhat each has loaded at its first paint (files mapped, the program's own file left out; the "
+                "wizard reads Qt's Portuguese translation after it):\n\n"
+                "| | wizard | bare Qt window |\n|---|---|---|\n"
+                "| shared libraries | %s | %s |\n| fonts | %s | %s |\n| translation files (.qm) | %s | %s |\n"
+                "| other files | %s | %s |\n| Qt's texts translated | %s | %s |\n",
+                qPrintable(count(wizard, 0)), qPrintable(count(bare, 0)), qPrintable(count(wizard, 1)),
+                qPrintable(count(bare, 1)), qPrintable(count(wizard, 2)), qPrintable(count(bare, 2)),
+                qPrintable(count(wizard, 3)), qPrintable(count(bare, 3)), qPrintable(translated(wizard)),
+                qPrintable(translated(bare)));
+    std::printf("\nOnly in the wizard: %s\nOnly in the bare window: %s\n", qPrintable(only(wizard, bare)),
+                qPrintable(only(bare, wizard)));
+}
+
 void PrintStartup(const Startup& wizard, const Startup& bare, int runs)
 {
     std::printf("\nStart-up, offscreen, from exec to the window's first paint (median of %d runs, min–max):\n\n", runs);
@@ -417,6 +468,7 @@ void PrintStartup(const Startup& wizard, const Startup& bare, int runs)
                 qPrintable(Ms(Median(bare.rssMb))), qPrintable(Ratio(Median(wizard.rssMb), Median(bare.rssMb))));
     std::printf("\nClient libraries mapped in the wizard at first paint: %s\n",
                 qPrintable(wizard.dbLibs.join(QStringLiteral(" / "))));
+    PrintLoaded(wizard, bare);
 }
 
 void PrintInstallation(const QStringList& kinds, const QMap<QString, KindFigures>& figures, int runs)

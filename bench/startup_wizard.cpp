@@ -3,13 +3,12 @@
 #include "UFrmSetupBrivelDB.h"
 #include "ui/Application.h"
 #include "ui/FolderCheck.h"
-
-#include <QIcon>
+#include "ui/PngIcon.h"
 
 int main(int argc, char** argv)
 {
     brivel::ui::Application app(argc, argv);
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/res/SetupBrivelDB.png")));
+    QApplication::setWindowIcon(brivel::ui::PngIcon(QStringLiteral(":/res/SetupBrivelDB.png")));
     {
         TFrmSetupBrivelDB window;
         FrmSetupBrivelDB = &window;

@@ -31,7 +31,7 @@ wine_display
 wineserver -p
 "${wine[@]}" "$bin/brivel_bench_bare.exe" >/dev/null   # first run: caches warmed for both
 
-declare -A frame wall cpu rss
+declare -A frame wall cpu rss files translated
 for _ in $(seq "$runs"); do
   for p in startup bare; do
     t=$(date +%s%N)
@@ -40,6 +40,8 @@ for _ in $(seq "$runs"); do
     frame[$p]+="$(sed -n 's/.*created_frame_ns=\([0-9]*\).*/\1/p' <<<"$out" | awk '{print int($1/1000)}') "
     cpu[$p]+="$(sed -n 's/.*cpu_us=\([0-9]*\).*/\1/p' <<<"$out") "
     rss[$p]+="$(sed -n 's/.*maxrss_kb=\([0-9]*\).*/\1/p' <<<"$out") "
+    files[$p]+="$(tr -d '\r' <<<"$out" | sed -n 's/.* files=\([^ ]*\).*/\1/p')",
+    translated[$p]=$(sed -n 's/.*qt_translated=\([a-z]*\).*/\1/p' <<<"$out")
     grep -q 'dblibs=none' <<<"$out" || echo "note: $p loaded a client library before its first frame: $out"
   done
 done
@@ -61,6 +63,14 @@ a=$(median <<<"${rss[startup]}") b=$(median <<<"${rss[bare]}")
 printf '%-38s %12s %12s %8s\n' "peak working set (MiB)" "$(awk -v k="$a" 'BEGIN{printf "%.1f", k/1024}')" \
   "$(awk -v k="$b" 'BEGIN{printf "%.1f", k/1024}')" "$(ratio "$a" "$b")"
 echo "target: first frame ratio <= 1.15"
+# What each has loaded at its first frame, so a difference in time can be told from a difference in work.
+modules() { tr ',' '\n' <<<"${files[$1]}" | sed 's/%20/ /g' | grep . | LC_ALL=C sort -u; }
+only() { comm -23 <(modules "$1") <(modules "$2") | paste -sd, - | sed 's/,/, /g'; }
+echo "Loaded at the first frame: SetupBrivelDB $(modules startup | wc -l) modules, bare window $(modules bare | wc -l);" \
+  "Qt's texts translated: SetupBrivelDB ${translated[startup]:-?}, bare window ${translated[bare]:-?}" \
+  "(SetupBrivelDB reads Qt's translation after its first frame)"
+echo "  only in SetupBrivelDB: $(only startup bare | sed 's/^$/nothing/')"
+echo "  only in the bare window: $(only bare startup | sed 's/^$/nothing/')"
 
 echo
 echo "Portable folder (what the ZIP and the MSI hold):"

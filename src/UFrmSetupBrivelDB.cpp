@@ -4,6 +4,7 @@
 #include "core/LogLine.h"
 #include "db/AdapterFactories.h"
 #include "ui/MessageBoxes.h"
+#include "ui/PngIcon.h"
 #include "ui/TextConv.h"
 #include "ui_UFrmSetupBrivelDB.h"
 
@@ -221,7 +222,7 @@ void TFrmSetupBrivelDB::FormCreate()
     ui->memLog->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     ui->memLog->setLineWrapMode(QPlainTextEdit::WidgetWidth);
 
-    ui->btnArquivo->setIcon(QIcon(QStringLiteral(":/res/pasta.png")));
+    ui->btnArquivo->setIcon(ui::PngIcon(QStringLiteral(":/res/pasta.png")));
     ui->btnArquivo->setIconSize(QSize(16, 16));
     ui->btnArquivo->setVisible(false);
     ui->btnCriarEstrutura->setVisible(false);

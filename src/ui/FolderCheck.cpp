@@ -3,6 +3,7 @@
 #include "core/AppPaths.h"
 #include "core/FolderAccess.h"
 #include "ui/MessageBoxes.h"
+#include "ui/QtTranslation.h"
 #include "ui/TextConv.h"
 
 #include <QCoreApplication>
@@ -100,6 +101,7 @@ bool CheckProgramFolder(QWidget* parent)
 #ifdef _WIN32
     const QString message =
         FolderProblemText(ShownFolder(), reason, QStringLiteral("Deseja reiniciar o programa como administrador?"));
+    LoadQtTranslation();  // before the buttons get our texts
     QMessageBox box(QMessageBox::Warning, ApplicationTitle(), BoxText(message), QMessageBox::Yes | QMessageBox::No,
                     parent);
     box.setProperty("message", message);

@@ -1,5 +1,6 @@
 #include "ui/MessageBoxes.h"
 
+#include "ui/QtTranslation.h"
 #include "ui/TextConv.h"
 
 #include <QApplication>
@@ -43,6 +44,7 @@ void ShowError(QWidget* parent, const QString& message)
 
 bool AskStopOperation(QWidget* parent, const QString& question)
 {
+    LoadQtTranslation();  // before the buttons get our texts
     QMessageBox box(QMessageBox::Question, QStringLiteral("Confirmação"), BoxText(question),
                     QMessageBox::Yes | QMessageBox::No, parent);
     box.setProperty("message", question);

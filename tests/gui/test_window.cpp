@@ -5,6 +5,7 @@
 #include "support/Wizard.h"
 #include "ui/Application.h"
 #include "ui/MessageBoxes.h"
+#include "ui/PngIcon.h"
 #include "ui/WaitCursor.h"
 
 #include <QClipboard>
@@ -134,6 +135,9 @@ private slots:
                                         std::pair{"lblUsuario", QPoint(412, 7)}, std::pair{"lblSenha", QPoint(412, 61)}})
             QCOMPARE(wz.label(name)->pos(), pos);
         QCOMPARE(wz.get<QToolButton>("btnArquivo")->focusPolicy(), Qt::NoFocus);
+        // The icons are read by Qt's PNG reader alone: they must still come out whole.
+        QCOMPARE(wz.get<QToolButton>("btnArquivo")->icon().pixmap(16, 16).toImage().size(), QSize(16, 16));
+        QVERIFY(!ui::PngIcon(QStringLiteral(":/res/SetupBrivelDB.png")).pixmap(32, 32).toImage().isNull());
 
         // Tab order: down the left column, then the right one.
         QStringList order;

@@ -19,7 +19,9 @@ namespace brivel::test {
 // at a throwaway folder so configApi.ini and SQLite files land there.
 class Wizard {
 public:
-    Wizard();
+    // AtOnce: shown with no event handled yet, as a fast user meets it (not painted).
+    enum class Start { Exposed, AtOnce };
+    explicit Wizard(Start start = Start::Exposed);
     ~Wizard();
 
     TFrmSetupBrivelDB& window() { return *window_; }
