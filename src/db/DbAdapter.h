@@ -23,6 +23,17 @@ public:
     virtual std::string unavailable() const { return {}; }
 };
 
+// queryInt's texts where the answer holds no number.
+inline std::string MissingColumnText(const std::string& column)
+{
+    return "A consulta não retornou a coluna " + column + ".";
+}
+inline std::string NoRowText() { return "A consulta não retornou nenhuma linha."; }
+inline std::string NullValueText(const std::string& column)
+{
+    return "A coluna " + column + " da consulta veio nula.";
+}
+
 // One database kind over its client library. Every failure throws brivel::Error
 // carrying the server's or library's own text, never the password.
 class DbAdapter {
@@ -47,6 +58,9 @@ public:
     virtual std::string parameterMarker(const std::string& name) const = 0;
     // Runs `sql` (one parameter, already written with parameterMarker) with `value`
     // bound as text and returns column `column` (case-insensitive) of the first row.
+    // Where there is no number to return, the same on every kind: a result without
+    // that column, no row and a NULL value each throw Error with MissingColumnText,
+    // NoRowText and NullValueText below. A NULL is never read as 0: callers count.
     virtual long long queryInt(const std::string& sql, const std::string& value, const std::string& column) = 0;
 
     // The canceller of the open connection; null when closed or when the kind has none.

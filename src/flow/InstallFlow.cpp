@@ -167,7 +167,7 @@ InstallResult InstallFlow::install(const StructureState& st)
 {
     InstallResult result;
     result.missing = st.missing;
-    const std::string script = ScriptFor(kind_);
+    const std::string script = script_.empty() ? ScriptFor(kind_) : script_;
     log_.line("Criando estrutura do Brivel...");
     created_.clear();
     conn_.startTransaction();

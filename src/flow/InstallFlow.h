@@ -93,6 +93,9 @@ public:
     StructureState inspect();
     // Runs the script's statements on the open connection; records the tables created.
     void executeScript(const std::string& script);
+    // The script an installation runs: the kind's own unless one is given here
+    // (tests give it with a statement that fails, to see the undo).
+    void setScript(std::string script) { script_ = std::move(script); }
 
 private:
     void undoCreatedTables(InstallResult& result);
@@ -108,6 +111,7 @@ private:
     InstallLog& log_;
     std::atomic<bool> cancel_{false};
     std::vector<std::string> created_;
+    std::string script_;
 };
 
 // "A, B, C"

@@ -183,15 +183,6 @@ private slots:
                  value);
     }
 
-    void missingColumnOrRowIsAnError()
-    {
-        if (!fresh())
-            return;
-        QVERIFY(ErrorOf([&] { conn_.queryInt("SELECT 1 AS outra WHERE :P <> ''", "P", "x", "QTD"); })
-                    .contains("QTD"));
-        QVERIFY(!ErrorOf([&] { conn_.queryInt("SELECT 1 AS qtd WHERE :P = ''", "P", "x", "QTD"); }).isEmpty());
-    }
-
     void portugueseTextRoundTrips()
     {
         if (!fresh())

@@ -3,16 +3,21 @@
 #include "Check.h"
 
 #include "core/AppPaths.h"
-#include "core/InstallSteps.h"
 #include "core/SchemaScript.h"
 #include "core/StatementSplitter.h"
 
 #include <atomic>
-#include <exception>
-#include <vector>
 #include <windows.h>
 
 namespace wintest {
+
+namespace {
+struct LogLines : brivel::InstallLog {
+    std::vector<std::string>& lines;
+    explicit LogLines(std::vector<std::string>& l) : lines(l) {}
+    void line(const std::string& msg) override { lines.push_back(msg); }
+};
+} // namespace
 
 std::string ServerEnv(const char* name)
 {
@@ -32,39 +37,32 @@ std::string UniqueName(const std::string& prefix)
 
 bool TableExists(brivel::db::Connection& c, brivel::TTipoBanco kind, const std::string& table)
 {
-    return c.queryInt(brivel::ExistenceQuery(kind), "TABELA", table, "QTD") > 0;
+    std::vector<std::string> lines;
+    LogLines log(lines);
+    return brivel::InstallFlow(c, kind, brivel::DisplayName(kind), log).tableExists(table);
 }
 
-std::string Install(brivel::db::Connection& c, brivel::TTipoBanco kind, size_t failAt, const std::string& failing)
+std::string ScriptFailingAt(brivel::TTipoBanco kind, size_t number, const std::string& statement)
 {
-    std::vector<std::string> created;
-    try {
-        c.startTransaction();
-        size_t number = 0;
-        for (const auto& st : brivel::SplitStatements(brivel::ScriptFor(kind))) {
-            ++number;
-            c.execSQL(number == failAt ? failing : st.sql);
-            const std::string table = brivel::CreatedTableName(st.sql);
-            if (table.empty() || number == failAt)
-                continue;
-            created.push_back(table);
-            // Firebird: a table created in a transaction is usable only after its commit.
-            if (kind == brivel::tbFirebird && c.inTransaction()) {
-                c.commit();
-                c.startTransaction();
-            }
-        }
-        c.commit();
-        return "";
-    } catch (const std::exception& e) {
-        const std::string message = e.what();
-        if (c.inTransaction())
-            c.rollback();
-        if (!brivel::DdlIsTransactional(kind))
-            for (auto it = created.rbegin(); it != created.rend(); ++it)
-                c.execSQL("DROP TABLE " + *it);
-        return message;
-    }
+    // Each statement on lines of its own ending with ";" splits back the same way.
+    std::string script;
+    size_t n = 0;
+    for (const auto& st : brivel::SplitStatements(brivel::ScriptFor(kind)))
+        script += (++n == number ? statement : st.sql) + ";\r\n";
+    if (number == 0 || number > n)
+        throw Failure("the script has no statement " + std::to_string(number));
+    return script;
+}
+
+Installation Install(brivel::db::Connection& c, brivel::TTipoBanco kind, size_t failAt, const std::string& failing)
+{
+    Installation out;
+    LogLines log(out.log);
+    brivel::InstallFlow flow(c, kind, brivel::DisplayName(kind), log);
+    if (failAt > 0)
+        flow.setScript(ScriptFailingAt(kind, failAt, failing));
+    out.result = flow.run();
+    return out;
 }
 
 } // namespace wintest

@@ -1,10 +1,12 @@
 #pragma once
-// The installer's steps on an open db::Connection, as the wizard runs them, for
-// the adapters' tests against real servers and stand-ins.
+// The program's installation flow on an open db::Connection, for the adapters'
+// tests against real servers and stand-ins.
 #include "core/DbKind.h"
 #include "db/Connection.h"
+#include "flow/InstallFlow.h"
 
 #include <string>
+#include <vector>
 
 namespace wintest {
 
@@ -15,15 +17,21 @@ std::string ServerEnv(const char* name);
 // A name no earlier run used, for throwaway databases: prefix + digits.
 std::string UniqueName(const std::string& prefix);
 
-// True when the kind's existence query finds `table`.
+// True when the flow's existence check finds `table`.
 bool TableExists(brivel::db::Connection& c, brivel::TTipoBanco kind, const std::string& table);
 
-// Runs the kind's creation script in one transaction, committing after each
-// CREATE TABLE on Firebird, and on failure rolls back and drops the tables this
-// run created where DDL is not transactional. With `failAt` > 0 the statement
-// "failing" is run in place of the script's statement number `failAt` (1-based).
-// Returns the error's message, or "" when everything was committed.
-std::string Install(brivel::db::Connection& c, brivel::TTipoBanco kind, size_t failAt = 0,
-                    const std::string& failing = "");
+// The kind's creation script with its statement number `number` (1-based)
+// replaced by `statement`.
+std::string ScriptFailingAt(brivel::TTipoBanco kind, size_t number, const std::string& statement);
+
+struct Installation {
+    brivel::InstallResult result;
+    std::vector<std::string> log;
+};
+
+// Runs the program's installation on `c` (opened when closed, left open); with
+// `failAt` > 0 the script's statement number `failAt` is `failing` instead.
+Installation Install(brivel::db::Connection& c, brivel::TTipoBanco kind, size_t failAt = 0,
+                     const std::string& failing = "");
 
 } // namespace wintest

@@ -118,13 +118,18 @@ void InstallsAndFindsIt(const Server& s, db::DriverLinks links)
 
     c.open();
     CHECK(!wintest::TableExists(c, s.kind, "API_CONFIG"));
-    CHECK_EQ(wintest::Install(c, s.kind), std::string());
+    const wintest::Installation installed = wintest::Install(c, s.kind);
+    CHECK_EQ(installed.result.error, std::string());
+    CHECK_EQ(int(installed.result.outcome), int(InstallOutcome::Installed));
+    CHECK_EQ(installed.log.back(), std::string("Estrutura criada com sucesso."));
     CHECK(!c.inTransaction());
     c.close();
 
     c.open();
     CHECK(wintest::TableExists(c, s.kind, "api_config"));
     CHECK(wintest::TableExists(c, s.kind, "API_ROTA_PARAMETROS"));
+    // Every table and seed row found: a second run has nothing to do.
+    CHECK_EQ(int(wintest::Install(c, s.kind).result.outcome), int(InstallOutcome::AlreadyInstalled));
     CHECK_EQ(c.queryInt("SELECT ULTIMO_ID QTD FROM API_SEQUENCIAIS WHERE NOME_TABELA = :TABELA", "TABELA",
                         "API_CONFIG", "QTD"),
              1LL);
@@ -144,15 +149,17 @@ void FailureMidwayIsUndone(const Server& s, db::DriverLinks links)
     Connection c(links);
     Define(c, s.kind, s, database.name(), s.password);
     c.open();
-    const std::string message = wintest::Install(c, s.kind, 6, "INSERT INTO NAO_EXISTE_WIN VALUES (1)");
-    CHECK(Contains(message, "nao_existe_win") || Contains(message, "NAO_EXISTE_WIN"));
+    const InstallResult r = wintest::Install(c, s.kind, 6, "INSERT INTO NAO_EXISTE_WIN VALUES (1)").result;
+    CHECK_EQ(int(r.outcome), int(InstallOutcome::Failed));
+    CHECK(Contains(r.error, "nao_existe_win") || Contains(r.error, "NAO_EXISTE_WIN"));
+    CHECK(r.leftBehind.empty());
     CHECK(!c.inTransaction());
     for (const char* table : {"API_CONFIG", "API_SEQUENCIAIS", "API_ROTAS"}) {
         wintest::Row row(table);
         CHECK(!wintest::TableExists(c, s.kind, table));
     }
     // The same connection installs everything afterwards.
-    CHECK_EQ(wintest::Install(c, s.kind), std::string());
+    CHECK_EQ(wintest::Install(c, s.kind).result.error, std::string());
     CHECK(wintest::TableExists(c, s.kind, "API_CONFIG"));
     c.close();
 }

@@ -96,9 +96,10 @@ TEST_CASE("oracle: oci.dll from the Instant Client folder: connection test, inst
     c.open();
     CHECK(c.connected());
     CHECK(!wintest::TableExists(c, tbOracle, "API_CONFIG"));
-    CHECK_EQ(wintest::Install(c, tbOracle), std::string());
+    CHECK_EQ(wintest::Install(c, tbOracle).result.error, std::string());
     CHECK(wintest::TableExists(c, tbOracle, "api_config"));
     CHECK(wintest::TableExists(c, tbOracle, "API_USUARIOS"));
+    CHECK_EQ(int(wintest::Install(c, tbOracle).result.outcome), int(InstallOutcome::AlreadyInstalled));
     c.close();
     const auto log = ora.log();
     CHECK_EQ(log.back(), std::string("FREE ENV live=0"));  // every handle given back
@@ -112,9 +113,13 @@ TEST_CASE("oracle: a failure midway drops the tables of the run with every Oracl
     Connection c(ora.links());
     Define(c, Fields(tbOracle, "dbhost", "XEPDB1", "tiger"));
     c.open();
-    const std::string message = wintest::Install(c, tbOracle, 4, "INSERT INTO X VALUES (1) /*ERRO_RECURSIVO*/");
-    CHECK(Contains(message, "ORA-"));
-    CHECK(Contains(message, "\n"));  // both records
+    const InstallResult r = wintest::Install(c, tbOracle, 4, "INSERT INTO X VALUES (1) /*ERRO_RECURSIVO*/").result;
+    CHECK_EQ(int(r.outcome), int(InstallOutcome::Failed));
+    CHECK(Contains(r.error, "ORA-"));
+    CHECK(Contains(r.error, "\n"));  // both records
+    // DDL commits by itself: the three tables created are dropped again, newest first.
+    CHECK_EQ(r.undone, (std::vector<std::string>{"API_ROTA_PARAMETROS", "API_ROTAS", "API_CONFIG"}));
+    CHECK(r.leftBehind.empty());
     for (const char* table : {"API_CONFIG", "API_SEQUENCIAIS", "API_ROTAS"}) {
         wintest::Row row(table);
         CHECK(!wintest::TableExists(c, tbOracle, table));
@@ -137,7 +142,7 @@ TEST_CASE("firebird: fbclient.dll stand-in beside the program: installation comm
     c.close();
     c.open();
     CHECK(!wintest::TableExists(c, tbFirebird, "API_CONFIG"));
-    CHECK_EQ(wintest::Install(c, tbFirebird), std::string());
+    CHECK_EQ(wintest::Install(c, tbFirebird).result.error, std::string());
     CHECK(wintest::TableExists(c, tbFirebird, "api_config"));
     CHECK_EQ(c.queryInt("SELECT COUNT(*) QTD FROM API_SEQUENCIAIS WHERE NOME_TABELA <> :TABELA", "TABELA", "", "QTD"),
              5LL);
@@ -157,15 +162,17 @@ TEST_CASE("firebird: a failure midway drops the tables of the run with the clien
     Connection c;
     Define(c, Fields(tbFirebird, "localhost", database, "masterkey"));
     c.open();
-    const std::string message = wintest::Install(c, tbFirebird, 5, "INSERT INTO API_CONFIG VALUES (1) /*FALHA*/");
-    CHECK(Contains(message, "Falha provocada pelo teste"));
-    CHECK(!Contains(message, "fbclient stand-in"));
+    const InstallResult r = wintest::Install(c, tbFirebird, 5, "INSERT INTO API_CONFIG VALUES (1) /*FALHA*/").result;
+    CHECK_EQ(int(r.outcome), int(InstallOutcome::Failed));
+    CHECK(Contains(r.error, "Falha provocada pelo teste"));
+    CHECK(!Contains(r.error, "fbclient stand-in"));
+    CHECK(r.leftBehind.empty());
     CHECK(!c.inTransaction());
     for (const char* table : {"API_CONFIG", "API_SEQUENCIAIS", "API_ROTAS"}) {
         wintest::Row row(table);
         CHECK(!wintest::TableExists(c, tbFirebird, table));
     }
-    CHECK_EQ(wintest::Install(c, tbFirebird), std::string());
+    CHECK_EQ(wintest::Install(c, tbFirebird).result.error, std::string());
     c.close();
 
     Define(c, Fields(tbFirebird, "localhost", database, "errada-123"));

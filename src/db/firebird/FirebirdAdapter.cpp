@@ -457,7 +457,7 @@ public:
         api_->check(status);
         const short columns = probe.da()->sqld;
         if (columns < 1)
-            throw Error("Firebird: a consulta não devolve colunas.");
+            throw Error(MissingColumnText(column));
         Sqlda out(columns);
         api_->dsql_describe(status, stmt.handle(), 1, out.da());
         api_->check(status);
@@ -475,18 +475,18 @@ public:
                 target = i;
         }
         if (target < 0)
-            throw Error("Firebird: a consulta não tem a coluna " + column + ".");
+            throw Error(MissingColumnText(column));
 
         api_->dsql_execute(status, tr, stmt.handle(), 1, in.da());
         api_->check(status);
         const ISC_STATUS fetched = api_->dsql_fetch(status, stmt.handle(), 1, out.da());
         if (fetched == 100)
-            throw Error("Firebird: a consulta não devolveu nenhuma linha.");
+            throw Error(NoRowText());
         api_->check(status);
 
         const XSQLVAR& var = out.da()->sqlvar[target];
         if ((var.sqltype & 1) && *var.sqlind < 0)
-            throw Error("Firebird: a coluna " + column + " veio nula.");
+            throw Error(NullValueText(column));
         long long result = 0;
         switch (var.sqltype & ~1) {
         case SQL_SHORT: result = *reinterpret_cast<const std::int16_t*>(var.sqldata); break;

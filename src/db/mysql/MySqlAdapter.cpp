@@ -355,7 +355,7 @@ public:
 
         ResultPtr meta(api_->stmt_result_metadata(stmt.get()), ResultDeleter{api_});
         if (!meta)
-            throw Error("MySQL: a consulta não devolve colunas.");
+            throw Error(MissingColumnText(column));
         const unsigned int count = api_->num_fields(meta.get());
         int target = -1;
         for (unsigned int i = 0; i < count && target < 0; ++i) {
@@ -364,7 +364,7 @@ public:
                 target = static_cast<int>(i);
         }
         if (target < 0)
-            throw Error("MySQL: a consulta não tem a coluna " + column + ".");
+            throw Error(MissingColumnText(column));
 
         if (api_->stmt_execute(stmt.get()) != 0)
             throw Error(stmtMessage(stmt.get()));
@@ -392,9 +392,9 @@ public:
         if (rc == 1)
             throw Error(stmtMessage(stmt.get()));
         if (rc == MYSQL_NO_DATA)
-            throw Error("MySQL: a consulta não devolveu nenhuma linha.");
+            throw Error(NoRowText());
         if (isNull)
-            throw Error("MySQL: a coluna " + column + " veio nula.");
+            throw Error(NullValueText(column));
         if (conversionError)
             throw Error("MySQL: a coluna " + column + " não contém um número inteiro.");
         api_->stmt_free_result(stmt.get());

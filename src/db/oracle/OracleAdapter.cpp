@@ -417,10 +417,10 @@ public:
               s, "");
         const sword rc = oci_->StmtFetch2(stmt.get(), err, 1, OCI_FETCH_NEXT, 0, OCI_DEFAULT);
         if (rc == OCI_NO_DATA)
-            throw Error("A consulta não retornou nenhuma linha.");
+            throw Error(NoRowText());
         Check(rc, s, "");
         if (indicator == -1)
-            throw Error("A coluna " + column + " da consulta veio nula.");
+            throw Error(NullValueText(column));
         return result;
     }
 
@@ -453,7 +453,7 @@ private:
             if (name && UpperAscii(std::string(reinterpret_cast<const char*>(name), length)) == wanted)
                 return pos;
         }
-        throw Error("A consulta não retornou a coluna " + column + ".");
+        throw Error(MissingColumnText(column));
     }
 
     Api oci_;

@@ -222,11 +222,11 @@ public:
             if (SameNameIgnoringCase(api_->fname(r.get(), i), column))
                 col = i;
         if (col < 0)
-            throw Error("A coluna " + column + " não está no resultado da consulta.");
+            throw Error(MissingColumnText(column));
         if (api_->ntuples(r.get()) < 1)
-            throw Error("A consulta não retornou nenhuma linha.");
+            throw Error(NoRowText());
         if (api_->getisnull(r.get(), 0, col))
-            return 0;
+            throw Error(NullValueText(column));
         return IntegerFromText(api_->getvalue(r.get(), 0, col), column);
     }
 

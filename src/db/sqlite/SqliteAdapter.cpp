@@ -212,15 +212,15 @@ public:
             if (Upper(api_.column_name(stmt.get(), i)) == Upper(column))
                 col = i;
         if (col < 0)
-            throw Error("A coluna " + column + " não está no resultado da consulta.");
+            throw Error(MissingColumnText(column));
         const int rc = api_.step(stmt.get());
         if (rc == SQLITE_DONE)
-            throw Error("A consulta não retornou nenhuma linha.");
+            throw Error(NoRowText());
         if (rc != SQLITE_ROW)
             throw Error(api_.errmsg(db));
         switch (api_.column_type(stmt.get(), col)) {
         case SQLITE_NULL:
-            return 0;
+            throw Error(NullValueText(column));
         case SQLITE_INTEGER:
             return api_.column_int64(stmt.get(), col);
         default: {

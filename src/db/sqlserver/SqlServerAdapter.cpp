@@ -201,7 +201,7 @@ public:
         const SQLUSMALLINT index = FindColumn(stmt.get(), column);
         rc = api_->Fetch(stmt.get());
         if (rc == SQL_NO_DATA)
-            throw Error("A consulta não retornou nenhuma linha.");
+            throw Error(NoRowText());
         if (!Succeeded(rc))
             Fail(*api_, SQL_HANDLE_STMT, stmt.get(), rc, "");
 
@@ -211,7 +211,7 @@ public:
         if (!Succeeded(rc))
             Fail(*api_, SQL_HANDLE_STMT, stmt.get(), rc, "Falha ao ler a coluna " + column);
         if (indicator == SQL_NULL_DATA)
-            throw Error("A coluna " + column + " da consulta veio nula.");
+            throw Error(NullValueText(column));
         return result;
     }
 
@@ -280,7 +280,7 @@ private:
             if (UpperAscii(odbc::Narrow(name, n)) == wanted)
                 return i;
         }
-        throw Error("A consulta não retornou a coluna " + column + ".");
+        throw Error(MissingColumnText(column));
     }
 
     std::shared_ptr<const odbc::Api> api_;

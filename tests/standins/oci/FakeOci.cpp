@@ -12,6 +12,8 @@
 //  - a statement whose first words are a line of fakeoci-recusa.txt beside the
 //    library ("UPDATE", "CREATE TABLE API_USUARIOS") is ORA-00900, as a statement
 //    the server does not know;
+//  - SELECT <integer or NULL> alias FROM DUAL [WHERE :name = '<text>'] gives one
+//    row, or none when the bound text is another;
 //  - SELECT COUNT(*) [alias] FROM USER_TABLES ... :name counts the tables named
 //    by the bound text (upper-cased); FROM USER_TAB_COLUMNS ... '<table>' ... :name
 //    counts that table's columns named so; FROM <table> counts its rows;
@@ -37,6 +39,7 @@
 #include <condition_variable>
 #include <mutex>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -98,6 +101,7 @@ struct StmtObj : Obj {
     bool executed = false;
     std::string column;
     long long result = 0;
+    bool null = false;
     int rowsLeft = 0;
 };
 struct ParamObj : Obj {
@@ -617,6 +621,18 @@ sword OCIStmtExecute(OCISvcCtx* svchp, OCIStmt* stmtp, OCIError* errhp, ub4 iter
             CommitPending("AUTOCOMMIT");
         return OCI_SUCCESS;
     }
+    if (type == OCI_STMT_SELECT && word(3) == "FROM" && word(4) == "DUAL") {
+        const BindObj* b = stmt->bind.get();
+        bool row = true;
+        if (word(5) == "WHERE")
+            row = b && word(6) == Upper(b->name) && word(7) == "=" && word(8) == "'" + std::string(b->value, b->size) + "'";
+        stmt->executed = true;
+        stmt->column = word(2);
+        stmt->null = word(1) == "NULL";
+        stmt->result = stmt->null ? 0 : std::strtoll(word(1).c_str(), nullptr, 10);
+        stmt->rowsLeft = row ? 1 : 0;
+        return OCI_SUCCESS;
+    }
     if (type == OCI_STMT_SELECT && word(1) == "COUNT") {
         // SELECT COUNT ( * ) [AS] alias FROM source ...
         size_t i = 5;
@@ -656,6 +672,7 @@ sword OCIStmtExecute(OCISvcCtx* svchp, OCIStmt* stmtp, OCIError* errhp, ub4 iter
         }
         stmt->executed = true;
         stmt->column = column;
+        stmt->null = false;
         stmt->result = count;
         stmt->rowsLeft = 1;
         return OCI_SUCCESS;
@@ -682,7 +699,7 @@ sword OCIStmtFetch2(OCIStmt* stmthp, OCIError* errhp, ub4 nrows, ub2 orientation
         else
             *static_cast<int*>(d->value) = static_cast<int>(stmt->result);
         if (d->indicator)
-            *d->indicator = 0;
+            *d->indicator = stmt->null ? -1 : 0;
     }
     return OCI_SUCCESS;
 }
