@@ -103,30 +103,42 @@ InstallResult InstallFlow::run()
     InstallResult result;
     // A cancel left from an earlier run is not this run's.
     conn_.clearCancel();
-    if (!conn_.connected())
-        conn_.open();
-    log_.line("Banco selecionado: " + displayName_);
-    log_.line("Verificando estrutura existente...");
-    if (tableExists("API_CONFIG")) {
-        log_.line("A tabela API_CONFIG já existe.");
-        // API_CONFIG alone is no proof: a run cut short leaves the first tables
-        // behind, and what is missing must not be reported as installed.
-        findTables(result.found, result.missing);
-        if (!result.missing.empty()) {
-            log_.line("A estrutura do Brivel está incompleta neste banco.");
-            log_.line("Tabelas existentes: " + JoinTables(result.found) + ".");
-            log_.line("Tabelas ausentes: " + JoinTables(result.missing) + ".");
-            result.outcome = InstallOutcome::Incomplete;
+    const std::string script = ScriptFor(kind_);
+    try {
+        if (!conn_.connected())
+            conn_.open();
+        log_.line("Banco selecionado: " + displayName_);
+        log_.line("Verificando estrutura existente...");
+        if (tableExists("API_CONFIG")) {
+            log_.line("A tabela API_CONFIG já existe.");
+            // API_CONFIG alone is no proof: a run cut short leaves the first tables
+            // behind, and what is missing must not be reported as installed.
+            findTables(result.found, result.missing);
+            if (!result.missing.empty()) {
+                log_.line("A estrutura do Brivel está incompleta neste banco.");
+                log_.line("Tabelas existentes: " + JoinTables(result.found) + ".");
+                log_.line("Tabelas ausentes: " + JoinTables(result.missing) + ".");
+                result.outcome = InstallOutcome::Incomplete;
+                return result;
+            }
+            log_.line("A estrutura aparenta já estar instalada.");
+            result.outcome = InstallOutcome::AlreadyInstalled;
             return result;
         }
-        log_.line("A estrutura aparenta já estar instalada.");
-        result.outcome = InstallOutcome::AlreadyInstalled;
+        log_.line("Criando estrutura do Brivel...");
+        created_.clear();
+        conn_.startTransaction();
+    } catch (const std::exception&) {
+        // A cancel before anything was created (while connecting or looking for
+        // the tables) is reported as such, like one during the script.
+        if (!cancel_.load())
+            throw;
+        conn_.clearCancel();
+        result.outcome = InstallOutcome::Failed;
+        result.error = "Instalação cancelada.";
+        log_.line("Erro ao criar estrutura: " + result.error);
         return result;
     }
-    const std::string script = ScriptFor(kind_);
-    log_.line("Criando estrutura do Brivel...");
-    created_.clear();
-    conn_.startTransaction();
     try {
         executeScript(script);
         conn_.commit();

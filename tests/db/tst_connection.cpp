@@ -254,7 +254,7 @@ void ConnectionTest::libraryProblemsNameTheFile_data()
     QTest::addColumn<QStringList>("mentions");
     QTest::newRow("missing file") << "/nao/existe/libpq.so.5" << QStringList{"/nao/existe/libpq.so.5"};
     // A real library that is not libpq.
-    QTest::newRow("missing function") << "libsqlite3.so.0" << QStringList{"libsqlite3.so.0", "PQconnectdbParams"};
+    QTest::newRow("missing function") << "libsqlite3.so.0" << QStringList{"libsqlite3.so.0", "PQconnectStartParams"};
 }
 
 void ConnectionTest::libraryProblemsNameTheFile()

@@ -223,7 +223,7 @@ private slots:
         qputenv("PATH", pathBefore);
     }
 
-    void wrongPasswordShowsTheServersMessageOnly_data()
+    void wrongPasswordShowsTheServersMessageAndTheCause_data()
     {
         QTest::addColumn<int>("kind");
         QTest::newRow("MySQL") << int(tbMySQL);
@@ -232,7 +232,7 @@ private slots:
         QTest::newRow("PostgreSQL") << int(tbPostgreSQL);
     }
 
-    void wrongPasswordShowsTheServersMessageOnly()
+    void wrongPasswordShowsTheServersMessageAndTheCause()
     {
         QFETCH(int, kind);
         Wizard wz;
@@ -245,6 +245,11 @@ private slots:
         QCOMPARE(boxes[0].title, QStringLiteral("Error"));
         QVERIFY(boxes[0].message.startsWith(kPrefix));
         QVERIFY(boxes[0].message.size() > kPrefix.size() + 5);
+        // The server's text, then our line naming the likely cause.
+        const QString hint = QStringLiteral("\r\nCausa provável: usuário ou senha incorretos. Confira o usuário e a "
+                                            "senha informados.");
+        QVERIFY2(boxes[0].message.endsWith(hint), qPrintable(boxes[0].message));
+        QVERIFY(boxes[0].message.size() > kPrefix.size() + hint.size() + 5);
         QVERIFY2(!boxes[0].message.contains(login.password), qPrintable(boxes[0].message));
         QVERIFY(!wz.logMessages().join('\n').contains(login.password));
         QCOMPARE(wz.label("lblStatusConexao")->text(), QStringLiteral("Erro na conexão."));
