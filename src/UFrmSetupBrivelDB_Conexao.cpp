@@ -181,16 +181,24 @@ void TFrmSetupBrivelDB::btnTestarConexaoClick()
     try {
         ValidarCamposConexao();
         const ConnectionFields campos = camposConexao();
-        // A connect cannot be stopped half-way: a cancel takes effect when it returns.
-        FCancelarOperacao = [] {};
+        // The libraries that can stop a connect part-way do so at once; the others
+        // when their connect returns.
+        FCancelarOperacao = [this] { FDConnection_.cancel(); };
         struct Fim {
             std::function<void()>& cancelar;
             ~Fim() { cancelar = nullptr; }
         } fim{FCancelarOperacao};
-        NoTrabalho([&] {
-            ConfigurarConexao(campos);
-            FDConnection_.open();
-        });
+        try {
+            NoTrabalho([&] {
+                ConfigurarConexao(campos);
+                FDConnection_.open();
+            });
+        } catch (const std::exception&) {
+            // However the library ended the attempt, it was the user's doing.
+            if (FCancelamentoPedido)
+                throw Error("Teste de conexão cancelado.");
+            throw;
+        }
         if (FCancelamentoPedido) {
             NoTrabalho([&] { FDConnection_.close(); });
             throw Error("Teste de conexão cancelado.");

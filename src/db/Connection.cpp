@@ -1,6 +1,7 @@
 #include "db/Connection.h"
 
 #include "core/Error.h"
+#include "core/FailureHint.h"
 #include "db/AdapterFactories.h"
 
 #include <cctype>
@@ -81,7 +82,10 @@ void Connection::rethrowScrubbed(const std::exception& e) const
     if (password.size() >= 4)
         for (size_t pos; (pos = message.find(password)) != std::string::npos;)
             message.replace(pos, password.size(), "***");
-    throw Error(message);
+    // The library's codes named the likely cause: say it after the server's own text.
+    const auto* error = dynamic_cast<const Error*>(&e);
+    const FailureCause cause = error ? error->cause() : FailureCause::Unknown;
+    throw Error(WithFailureHint(message, cause, def_), cause);
 }
 
 void Connection::open()
@@ -89,16 +93,29 @@ void Connection::open()
     if (connected())
         return;
     BusyScope busy(busy_);
+    if (watch_.cancelRequested())
+        throw Cancelled();
     try {
         adapter_.reset();
         adapterDriver_.clear();
         CheckParameterTexts(def_);  // before anything reaches a client library
         auto adapter = createAdapter(def_.driverID());
+        adapter->setConnectCancel([this] { return watch_.cancelRequested(); });
         adapter->open(def_);
+        adapter->setConnectCancel(nullptr);
         adapter_ = std::move(adapter);
         adapterDriver_ = def_.driverID();
     } catch (const std::exception& e) {
+        // Whatever a cancelled connect ended with (a cut connection, a library's
+        // own message), it was the user's doing.
+        if (watch_.cancelRequested())
+            throw Cancelled();
         rethrowScrubbed(e);
+    }
+    // A library that cannot stop part-way: the cancel takes effect when it returns.
+    if (watch_.cancelRequested()) {
+        close();
+        throw Cancelled();
     }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 #include "core/ConnectionDefinition.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -65,6 +66,16 @@ public:
 
     // The canceller of the open connection; null when closed or when the kind has none.
     virtual std::shared_ptr<Canceller> canceller() const { return nullptr; }
+
+    // Asked, from the working thread, while open() waits for the server: an adapter
+    // whose library can stop a connect part-way gives up (and throws) once it says true.
+    void setConnectCancel(std::function<bool()> cancelled) { connectCancelled_ = std::move(cancelled); }
+
+protected:
+    bool connectCancelled() const { return connectCancelled_ && connectCancelled_(); }
+
+private:
+    std::function<bool()> connectCancelled_;
 };
 
 } // namespace brivel::db

@@ -112,11 +112,18 @@ InstallResult InstallFlow::run(bool complete)
 {
     // A cancel left from an earlier run is not this run's.
     conn_.clearCancel();
-    if (!conn_.connected())
-        conn_.open();
-    log_.line("Banco selecionado: " + displayName_);
-    log_.line("Verificando estrutura existente...");
-    const StructureState st = inspect();
+    StructureState st;
+    try {
+        if (!conn_.connected())
+            conn_.open();
+        log_.line("Banco selecionado: " + displayName_);
+        log_.line("Verificando estrutura existente...");
+        st = inspect();
+    } catch (const std::exception&) {
+        if (!cancel_.load())
+            throw;
+        return cancelledBeforeStart();
+    }
     if (st.state() == StructureState::NotInstalled)
         return install(st);
     InstallResult result;
@@ -143,14 +150,33 @@ InstallResult InstallFlow::run(bool complete)
     return result;
 }
 
+// A cancel before anything was created (while connecting or looking for the
+// tables) is reported as such, like one during the script.
+InstallResult InstallFlow::cancelledBeforeStart()
+{
+    conn_.clearCancel();
+    InstallResult result;
+    result.outcome = InstallOutcome::Failed;
+    result.error = "Instalação cancelada.";
+    log_.line("Erro ao criar estrutura: " + result.error);
+    return result;
+}
+
 InstallResult InstallFlow::completeMissing()
 {
     // The user has just chosen to go on: a cancel that came in before is not this run's.
     cancel_.store(false);
     conn_.clearCancel();
-    if (!conn_.connected())
-        conn_.open();
-    const StructureState st = inspect();
+    StructureState st;
+    try {
+        if (!conn_.connected())
+            conn_.open();
+        st = inspect();
+    } catch (const std::exception&) {
+        if (!cancel_.load())
+            throw;
+        return cancelledBeforeStart();
+    }
     if (st.state() == StructureState::Partial)
         return complete(st);
     // Changed since it was shown: the same decision as a fresh run.

@@ -101,6 +101,7 @@ private:
     void undoCreatedTables(InstallResult& result);
     bool columnExists(const std::string& table, const std::string& column);
     InstallResult install(const StructureState& st);
+    InstallResult cancelledBeforeStart();
     InstallResult complete(const StructureState& st);
     // The undo after a failure in the transaction; fills error, undone and leftBehind.
     void fail(InstallResult& result, const std::exception& e, const char* errorPrefix);

@@ -217,6 +217,48 @@ private slots:
         QCOMPARE(s.run("verificar").code, 0);
     }
 
+    // A failed connection: the library's text, then the line naming the likely cause.
+    void failureNamesItsLikelyCause_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("what");
+        QTest::addColumn<QString>("ownText");
+        QTest::addColumn<QString>("hint");
+        const QString login = QStringLiteral("Causa provável: usuário ou senha incorretos.");
+        QTest::newRow("PostgreSQL password") << int(tbPostgreSQL) << "password"
+                                             << "password authentication failed" << login;
+        QTest::newRow("MariaDB password") << int(tbMySQL) << "password" << "Access denied for user" << login;
+        QTest::newRow("Firebird password") << int(tbFirebird) << "password" << "password are not defined" << login;
+        QTest::newRow("PostgreSQL port") << int(tbPostgreSQL) << "port" << "Connection refused"
+                                         << "Causa provável: nenhum servidor aceita conexões em 127.0.0.1:%1.";
+        QTest::newRow("SQLite folder") << int(tbSQLite) << "folder" << "unable to open database file"
+                                       << "Causa provável: o banco ou arquivo informado não existe.";
+    }
+    void failureNamesItsLikelyCause()
+    {
+        QFETCH(int, kind);
+        QFETCH(QString, what);
+        QFETCH(QString, ownText);
+        QFETCH(QString, hint);
+        Setup s;
+        BRIVEL_REQUIRE(s.prepare(kind));
+        if (what == "password") {
+            s.env.insert(QStringLiteral("BRIVEL_SENHA"), QStringLiteral("Errada42"));
+        } else if (what == "port") {
+            const QString port = QString::number(FreePort());
+            s.args = ConnectionArgs(kind, s.t.login.server, port, s.t.login.database, s.t.login.user);
+            hint = hint.arg(port);
+        } else {
+            s.args = ConnectionArgs(kind, {}, {}, s.folder.file("nao_existe/brivel.db"), {});
+        }
+        const CliRun r = s.run("verificar");
+        QCOMPARE(r.code, 1);
+        const QString err = r.errText();
+        const qsizetype own = err.indexOf(ownText);
+        QVERIFY2(own >= 0, qPrintable(err));
+        QVERIFY2(err.indexOf(hint) > own, qPrintable(err));
+    }
+
     void oracleThroughTheOciStandIn()
     {
         TempFolder folder;

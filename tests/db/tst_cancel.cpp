@@ -260,6 +260,56 @@ private slots:
         QCOMPARE(found, 1LL);
     }
 
+    // A connect waiting for a server that took the connection and never answers
+    // ends once cancelled, well before the connect bound (10 s), where the library
+    // lets a connect stop part-way.
+    void cancelEndsAConnectThatWaits_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("postgresql") << "postgresql";
+        QTest::newRow("mysql") << "mysql";
+    }
+    void cancelEndsAConnectThatWaits()
+    {
+        QFETCH(QString, kind);
+        SilentServer silent;
+        QVERIFY(silent.port() != 0);
+        ConnectionDefinition def;
+        if (kind == "postgresql") {
+            PgServer s;
+            BRIVEL_REQUIRE(ReadPgServer(s));
+            s.port = QString::number(silent.port());
+            def = PgDefinition(s, s.database);
+        } else {
+            MariaDbServer m;
+            BRIVEL_REQUIRE(ReadMariaDbServer(m));
+            m.port = QString::number(silent.port());
+            def = MariaDbDefinition(m, QStringLiteral("brivel"));
+        }
+        db::Connection c;
+        Define(c, def);
+        QString error;
+        std::chrono::steady_clock::time_point ended;
+        std::thread worker([&] {
+            error = ErrorOf([&] { c.open(); });
+            ended = std::chrono::steady_clock::now();
+        });
+        std::this_thread::sleep_for(500ms);  // the connect now waits for the greeting
+        const auto cancelled = std::chrono::steady_clock::now();
+        c.cancel();
+        worker.join();
+        QCOMPARE(error, QString("Operação cancelada pelo usuário."));
+        QVERIFY(!c.connected());
+        const long long cancelToEnd =
+            std::chrono::duration_cast<std::chrono::milliseconds>(ended - cancelled).count();
+        qInfo("%s: the connect ended %lld ms after the cancel", qPrintable(kind), cancelToEnd);
+        QVERIFY2(cancelToEnd >= 0 && cancelToEnd < 5000, "the connect waited for its bound");
+
+        // The cancel stays until cleared, as for statements; then the next connect runs.
+        QCOMPARE(ErrorOf([&] { c.open(); }), QString("Operação cancelada pelo usuário."));
+        c.clearCancel();
+    }
+
     void noAnswerMessageNamesTheBound()
     {
         QCOMPARE(QString::fromStdString(db::NoAnswerMessage(db::kServerAnswerBound)),

@@ -259,7 +259,7 @@ void ConnectionTest::libraryProblemsNameTheFile_data()
                                                                 "arquitetura deste programa).")
                                                      .arg(QT_POINTER_SIZE * 8)};
     // A real library that is not libpq.
-    QTest::newRow("missing function") << "libsqlite3.so.0" << QStringList{"libsqlite3.so.0", "PQconnectdbParams"};
+    QTest::newRow("missing function") << "libsqlite3.so.0" << QStringList{"libsqlite3.so.0", "PQconnectStartParams"};
 }
 
 void ConnectionTest::libraryProblemsNameTheFile()

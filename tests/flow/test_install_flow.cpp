@@ -1,4 +1,5 @@
-// The installation flow on SQLite files: what it finds, what it runs, what it leaves.
+// The installation flow on SQLite files (and a PostgreSQL server that never answers):
+// what it finds, what it runs, what it leaves.
 #include "DbFixtures.h"
 
 #include "core/SchemaScript.h"
@@ -13,6 +14,8 @@
 #include "support/TempFolder.h"
 
 #include <QtTest>
+
+#include <thread>
 
 using namespace brivel;
 using namespace brivel::test;
@@ -175,6 +178,32 @@ private slots:
         QCOMPARE(QString::fromStdString(r.error), QStringLiteral("Instalação cancelada."));
         QVERIFY(!log.lines.contains("Executando comando..."));
         QCOMPARE(TablesIn(tmp.file("brivel.db")), QStringList());
+    }
+
+    // Cancelled while the run still connects (a server that never answers): the
+    // run reports the cancel, as one during the script, not the connect's failure.
+    void cancelWhileConnectingReadsAsCancelled()
+    {
+        PgServer s;
+        BRIVEL_REQUIRE(ReadPgServer(s));
+        SilentServer silent;
+        QVERIFY(silent.port() != 0);
+        s.port = QString::number(silent.port());
+        db::Connection c;
+        DefinePg(c, s, s.database, s.password);
+        Lines log;
+        InstallFlow flow(c, tbPostgreSQL, "PostgreSQL", log);
+        InstallResult r;
+        QString escaped;
+        std::thread worker([&] { escaped = ErrorOf([&] { r = flow.run(); }); });
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        flow.cancel();
+        worker.join();
+        QVERIFY2(escaped.isNull(), qPrintable(escaped));
+        QCOMPARE(int(r.outcome), int(InstallOutcome::Failed));
+        QCOMPARE(QString::fromStdString(r.error), QStringLiteral("Instalação cancelada."));
+        QCOMPARE(log.lines, QStringList{"Erro ao criar estrutura: Instalação cancelada."});
+        QVERIFY(!c.connected());
     }
 
     void inspectTellsTheThreeStates()

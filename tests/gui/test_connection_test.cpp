@@ -230,16 +230,18 @@ private slots:
         qputenv("PATH", pathBefore);
     }
 
-    void wrongPasswordShowsTheServersMessageOnly_data()
+    void wrongPasswordShowsTheServersMessageAndTheCause_data()
     {
         QTest::addColumn<int>("kind");
-        QTest::newRow("MySQL") << int(tbMySQL);
-        QTest::newRow("Firebird") << int(tbFirebird);
-        QTest::newRow("SQL Server (ODBC stand-in)") << int(tbSQLServer);
-        QTest::newRow("PostgreSQL") << int(tbPostgreSQL);
+        QTest::addColumn<bool>("causeKnown");
+        QTest::newRow("MySQL") << int(tbMySQL) << true;
+        QTest::newRow("Firebird") << int(tbFirebird) << true;
+        // The PostgreSQL ODBC driver standing in answers 08001, not SQL Server's 28000.
+        QTest::newRow("SQL Server (ODBC stand-in)") << int(tbSQLServer) << false;
+        QTest::newRow("PostgreSQL") << int(tbPostgreSQL) << true;
     }
 
-    void wrongPasswordShowsTheServersMessageOnly()
+    void wrongPasswordShowsTheServersMessageAndTheCause()
     {
         QFETCH(int, kind);
         Wizard wz;
@@ -252,6 +254,16 @@ private slots:
         QCOMPARE(boxes[0].title, QStringLiteral("Error"));
         QVERIFY(boxes[0].message.startsWith(kPrefix));
         QVERIFY(boxes[0].message.size() > kPrefix.size() + 5);
+        // The server's text, then our line naming the likely cause.
+        const QString hint = QStringLiteral("\r\nCausa provável: usuário ou senha incorretos. Confira o usuário e a "
+                                            "senha informados.");
+        QFETCH(bool, causeKnown);
+        if (causeKnown) {
+            QVERIFY2(boxes[0].message.endsWith(hint), qPrintable(boxes[0].message));
+            QVERIFY(boxes[0].message.size() > kPrefix.size() + hint.size() + 5);
+        } else {
+            QVERIFY2(!boxes[0].message.contains(QStringLiteral("Causa provável")), qPrintable(boxes[0].message));
+        }
         QVERIFY2(!boxes[0].message.contains(login.password), qPrintable(boxes[0].message));
         QVERIFY(!wz.logMessages().join('\n').contains(login.password));
         QCOMPARE(wz.label("lblStatusConexao")->text(), QStringLiteral("Erro na conexão."));

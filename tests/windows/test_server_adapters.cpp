@@ -3,6 +3,8 @@
 // Windows: libpq.dll and libmariadb.dll from Debian's sources beside this
 // program, and Wine's odbc32.dll, which hands ODBC calls to the host's unixODBC
 // and the PostgreSQL driver registered there as "ODBC Driver 17 for SQL Server".
+#include <winsock2.h>  // before anything that may bring windows.h
+
 #include "Check.h"
 #include "Installation.h"
 #include "WinSupport.h"
@@ -16,6 +18,10 @@
 #include "db/Connection.h"
 #include "db/DriverLink.h"
 
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
 using namespace brivel;
 using brivel::db::Connection;
 using wintest::ServerEnv;
@@ -23,6 +29,34 @@ using wintest::ServerEnv;
 namespace {
 
 bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+// A loopback port that takes connections (the system's backlog) and never answers.
+class SilentPort {
+public:
+    SilentPort()
+    {
+        WSADATA data;
+        WSAStartup(MAKEWORD(2, 2), &data);
+        socket_ = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        int length = sizeof a;
+        if (::bind(socket_, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 && ::listen(socket_, 8) == 0 &&
+            ::getsockname(socket_, reinterpret_cast<sockaddr*>(&a), &length) == 0)
+            port_ = ntohs(a.sin_port);
+    }
+    ~SilentPort()
+    {
+        closesocket(socket_);
+        WSACleanup();
+    }
+    unsigned port() const { return port_; }
+
+private:
+    SOCKET socket_ = INVALID_SOCKET;
+    unsigned port_ = 0;
+};
 
 struct Server {
     TTipoBanco kind;
@@ -170,8 +204,35 @@ void WrongPasswordSaysSoWithoutIt(const Server& s, db::DriverLinks links, const 
     Define(c, s.kind, s, s.adminDatabase, "senha-errada-xyz");
     const std::string message = ERROR_MESSAGE(c.open());
     CHECK(Contains(message, serverWords));
+    // Read from the Windows DLL's codes: the line naming the likely cause follows.
+    CHECK(Contains(message, serverWords) &&
+          message.find("\r\nCausa provável: usuário ou senha incorretos.") > message.find(serverWords));
     CHECK(!Contains(message, "senha-errada-xyz"));
     CHECK(!c.connected());
+}
+
+// The library's non-blocking connect: a cancel ends the wait at once.
+void CancelEndsAConnectThatWaits(Server s, db::DriverLinks links)
+{
+    SilentPort silent;
+    CHECK(silent.port() != 0);
+    s.port = std::to_string(silent.port());
+    Connection c(links);
+    Define(c, s.kind, s, s.adminDatabase, s.password);
+    std::string message;
+    std::chrono::steady_clock::time_point ended;
+    std::thread worker([&] {
+        message = ERROR_MESSAGE(c.open());
+        ended = std::chrono::steady_clock::now();
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    const auto cancelled = std::chrono::steady_clock::now();
+    c.cancel();
+    worker.join();
+    CHECK_EQ(message, std::string("Operação cancelada pelo usuário."));
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(ended - cancelled).count();
+    std::printf("  the connect ended %lld ms after the cancel (its bound: 10 s)\n", static_cast<long long>(ms));
+    CHECK(ms < 5000);
 }
 
 } // namespace
@@ -184,11 +245,12 @@ TEST_CASE("postgresql: libpq.dll from the program's folder: connection test, ins
     CHECK_EQ(client.link().library()->file(), ExecutableFolder() + "libpq.dll");
 }
 
-TEST_CASE("postgresql: a failure midway is rolled back with the server's message; a wrong password is refused")
+TEST_CASE("postgresql: a failure midway is rolled back with the server's message; a wrong password is refused; a cancel ends a waiting connect")
 {
     PostgresClient client;
     FailureMidwayIsUndone(PostgresServer(), client.links());
     WrongPasswordSaysSoWithoutIt(PostgresServer(), client.links(), "password authentication failed");
+    CancelEndsAConnectThatWaits(PostgresServer(), client.links());
 }
 
 TEST_CASE("mariadb: libmariadb.dll under the name the program tries: connection test, installation, found installed")
@@ -197,10 +259,11 @@ TEST_CASE("mariadb: libmariadb.dll under the name the program tries: connection 
     InstallsAndFindsIt(MariaServer(), {});
 }
 
-TEST_CASE("mariadb: a failure midway drops the tables of the run with the server's message; a wrong password is refused")
+TEST_CASE("mariadb: a failure midway drops the tables of the run with the server's message; a wrong password is refused; a cancel ends a waiting connect")
 {
     FailureMidwayIsUndone(MariaServer(), {});
     WrongPasswordSaysSoWithoutIt(MariaServer(), {}, "Access denied");
+    CancelEndsAConnectThatWaits(MariaServer(), {});
 }
 
 TEST_CASE("sqlserver: through Wine's odbc32.dll to the host's driver: transactions, the parameter query, wide text")

@@ -7,6 +7,7 @@
 
 #include <ibase.h>
 
+#include <algorithm>
 #include <cctype>
 #include <chrono>
 #include <climits>
@@ -165,7 +166,42 @@ struct FirebirdApi {
     void check(const ISC_STATUS* status) const
     {
         if (status[0] == 1 && status[1] != 0)
-            throw Error(message(status));
+            throw Error(message(status), CauseOf(status));
+    }
+
+    // The likely cause, from the vector's error codes and the operating system's
+    // error number the client adds to a network or file failure.
+    static FailureCause CauseOf(const ISC_STATUS* status)
+    {
+        std::vector<ISC_STATUS> codes;
+        long os = -1;
+        for (const ISC_STATUS* p = status; *p != isc_arg_end;) {
+            const ISC_STATUS kind = *p++;
+            if (kind == isc_arg_gds)
+                codes.push_back(*p);
+            else if (kind == isc_arg_unix || kind == isc_arg_win32)
+                os = static_cast<long>(*p);
+            p += kind == isc_arg_cstring ? 2 : 1;
+        }
+        const auto has = [&](ISC_STATUS code) { return std::find(codes.begin(), codes.end(), code) != codes.end(); };
+        if (has(isc_login))
+            return FailureCause::Login;
+        if (has(isc_net_lookup_err) || has(isc_host_unknown))
+            return FailureCause::HostNotFound;
+        // A server passes its system's error on as text only; a local client gives the number.
+        if (has(isc_net_connect_err)) {
+            if (os == 110 || os == 10060)  // ETIMEDOUT, WSAETIMEDOUT
+                return FailureCause::Timeout;
+            return FailureCause::NothingListening;
+        }
+        if (has(isc_io_open_err)) {
+            if (os == 13 || os == 5)  // EACCES, ERROR_ACCESS_DENIED
+                return FailureCause::NoPrivilege;
+            return FailureCause::DatabaseNotFound;
+        }
+        if (has(isc_no_priv))
+            return FailureCause::NoPrivilege;
+        return FailureCause::Unknown;
     }
 };
 
@@ -352,15 +388,18 @@ public:
                             static_cast<short>(dpb.size()), dpb.data());
         if (status[0] == 1 && status[1] != 0) {
             std::string message = api.message(status);
+            FailureCause cause = FirebirdApi::CauseOf(status);
             // A port that takes the connection and never answers ends in the client's
             // "connection rejected" once the connect timeout has run out; say so.
             const bool network = status[1] == isc_connect_reject || status[1] == isc_network_error ||
                                  status[1] == isc_net_read_err || status[1] == isc_net_connect_err;
             if (network && std::chrono::steady_clock::now() - start >=
-                               std::chrono::seconds(kConnectTimeoutSeconds) - std::chrono::milliseconds(500))
+                               std::chrono::seconds(kConnectTimeoutSeconds) - std::chrono::milliseconds(500)) {
                 message += "\nO servidor não respondeu dentro do tempo permitido (" +
                            std::to_string(kConnectTimeoutSeconds) + " segundos).";
-            throw Error(message);
+                cause = FailureCause::Timeout;
+            }
+            throw Error(message, cause);
         }
         db_ = db;
         canceller_ = std::make_shared<FirebirdCanceller>(api, db);

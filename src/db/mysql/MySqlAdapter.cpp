@@ -3,7 +3,9 @@
 #endif
 #include "db/CallingConvention.h"
 #include "db/AdapterFactories.h"
+#include "db/OperationWatch.h"
 #include "db/SocketShutdown.h"
+#include "db/Sockets.h"
 
 #include "core/ConnectionFields.h"
 #include "core/Error.h"
@@ -11,9 +13,11 @@
 #include <mysql.h>
 
 #include <cctype>
+#include <chrono>
 #include <cstdlib>
 #include <memory>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 namespace brivel::db {
@@ -25,6 +29,8 @@ namespace {
 constexpr unsigned int kConnectTimeoutSeconds = 10;
 constexpr unsigned int kReadTimeoutSeconds = 300;
 constexpr unsigned int kWriteTimeoutSeconds = 300;
+// How often a connect that waits for the server looks at the cancel request.
+constexpr int kConnectStepMs = 50;
 
 // MYSQL_BIND, MYSQL_FIELD (up to `type`) and the options used here have the same
 // layout and values in MariaDB Connector/C and in libmysqlclient 8.
@@ -59,6 +65,10 @@ struct MySqlApi {
     decltype(&mysql_thread_id) thread_id;
     decltype(&mysql_thread_end) thread_end = nullptr;   // optional
     decltype(&mysql_get_socket) get_socket = nullptr;   // MariaDB's only
+    // MariaDB's non-blocking connect, which a cancel can leave part-way.
+    decltype(&mysql_real_connect_start) real_connect_start = nullptr;
+    decltype(&mysql_real_connect_cont) real_connect_cont = nullptr;
+    decltype(&mysql_get_timeout_value_ms) get_timeout_value_ms = nullptr;
 
     explicit MySqlApi(std::shared_ptr<ClientLibrary> l) : lib(std::move(l))
     {
@@ -91,6 +101,9 @@ struct MySqlApi {
         lib->resolve(thread_id, "mysql_thread_id");
         lib->resolveOptional(thread_end, "mysql_thread_end");
         lib->resolveOptional(get_socket, "mysql_get_socket");
+        lib->resolveOptional(real_connect_start, "mysql_real_connect_start");
+        lib->resolveOptional(real_connect_cont, "mysql_real_connect_cont");
+        lib->resolveOptional(get_timeout_value_ms, "mysql_get_timeout_value_ms");
         // mysql_init would do this implicitly; doing it here keeps it off later calls.
         if (server_init(0, nullptr, nullptr) != 0)
             throw Error("Não foi possível inicializar a biblioteca cliente do MySQL (" + lib->file() + ").");
@@ -127,7 +140,10 @@ static_assert(AllStdcall<
     decltype(MySqlApi::stmt_error),
     decltype(MySqlApi::thread_id),
     decltype(MySqlApi::thread_end),
-    decltype(MySqlApi::get_socket)>,
+    decltype(MySqlApi::get_socket),
+    decltype(MySqlApi::real_connect_start),
+    decltype(MySqlApi::real_connect_cont),
+    decltype(MySqlApi::get_timeout_value_ms)>,
               "the MySQL function table must use the library's calling convention");
 
 // Loaded on the first open and kept for the rest of the process (never freed, as
@@ -165,6 +181,45 @@ unsigned int ParsePort(const std::string& text)
     if (port < 1 || port > 65535)
         throw Error("Porta inválida para o MySQL: \"" + text + "\". Informe um número de 1 a 65535.");
     return static_cast<unsigned int>(port);
+}
+
+// The operating system's error number the library puts last in a connect failure's
+// text ("... (111)", "... system error: 110"); -1 when there is none.
+long LastNumberOf(const std::string& text)
+{
+    size_t end = text.find_last_of("0123456789");
+    if (end == std::string::npos)
+        return -1;
+    size_t start = end;
+    while (start > 0 && std::isdigit(static_cast<unsigned char>(text[start - 1])))
+        --start;
+    return end - start < 9 ? std::stol(text.substr(start, end - start + 1)) : -1;
+}
+
+FailureCause CauseOf(unsigned int code, const std::string& text)
+{
+    switch (code) {
+    case 1045:  // ER_ACCESS_DENIED_ERROR
+    case 1698:  // ER_ACCESS_DENIED_NO_PASSWORD_ERROR
+        return FailureCause::Login;
+    case 2005:  // CR_UNKNOWN_HOST
+        return FailureCause::HostNotFound;
+    case 1049:  // ER_BAD_DB_ERROR
+        return FailureCause::DatabaseNotFound;
+    case 1044:  // ER_DBACCESS_DENIED_ERROR
+    case 1142:  // ER_TABLEACCESS_DENIED_ERROR
+    case 1227:  // ER_SPECIFIC_ACCESS_DENIED_ERROR
+        return FailureCause::NoPrivilege;
+    case 2002:  // CR_CONNECTION_ERROR
+    case 2003:  // CR_CONN_HOST_ERROR
+    case 2013: {  // CR_SERVER_LOST (during the handshake)
+        const long os = LastNumberOf(text);
+        if (os == 110 || os == 10060)  // ETIMEDOUT, WSAETIMEDOUT
+            return FailureCause::Timeout;
+        return code == 2013 ? FailureCause::Unknown : FailureCause::NothingListening;
+    }
+    default: return FailureCause::Unknown;
+    }
 }
 
 struct ResultDeleter {
@@ -276,9 +331,7 @@ public:
             setOption(mysql.get(), MYSQL_OPT_PROTOCOL, &protocol);
         }
 
-        if (!api.real_connect(mysql.get(), server.empty() ? nullptr : server.c_str(), user.c_str(),
-                              password.c_str(), database.empty() ? nullptr : database.c_str(), port, nullptr, 0))
-            throw Error(messageOf(mysql.get()));
+        connect(mysql.get(), server, user, password, database, port);
         canceller_ = std::make_shared<MySqlCanceller>(api, mysql.get(), MySqlLogin{server, user, password, port});
         mysql_ = mysql.release();
         inTransaction_ = false;
@@ -305,7 +358,7 @@ public:
     {
         MYSQL* m = handle();
         if (api_->real_query(m, sql.data(), static_cast<unsigned long>(sql.size())) != 0)
-            throw Error(messageOf(m));
+            throw errorOf(m);
         drainResults(m);
     }
 
@@ -409,6 +462,54 @@ private:
         return mysql_;
     }
 
+    void connect(MYSQL* m, const std::string& server, const std::string& user, const std::string& password,
+                 const std::string& database, unsigned int port)
+    {
+        const char* host = server.empty() ? nullptr : server.c_str();
+        const char* db = database.empty() ? nullptr : database.c_str();
+        const bool nonBlocking = api_->real_connect_start && api_->real_connect_cont && api_->get_socket &&
+                                 api_->get_timeout_value_ms && api_->options(m, MYSQL_OPT_NONBLOCK, nullptr) == 0;
+        if (!nonBlocking) {
+            if (!api_->real_connect(m, host, user.c_str(), password.c_str(), db, port, nullptr, 0))
+                throw errorOf(m);
+            return;
+        }
+        using Clock = std::chrono::steady_clock;
+        MYSQL* connected = nullptr;
+        int wait = api_->real_connect_start(&connected, m, host, user.c_str(), password.c_str(), db, port, nullptr, 0);
+        while (wait != 0) {
+            // The library's own timeouts (connect, read) stay in force: it asks to be told when one passed.
+            const auto deadline = (wait & MYSQL_WAIT_TIMEOUT)
+                                      ? Clock::now() + std::chrono::milliseconds(api_->get_timeout_value_ms(m))
+                                      : Clock::time_point::max();
+            int ready = 0;
+            while (ready == 0) {
+                const bool onSocket = (wait & (MYSQL_WAIT_READ | MYSQL_WAIT_WRITE | MYSQL_WAIT_EXCEPT)) != 0;
+                bool readable = false;
+                if (onSocket)
+                    readable = WaitForSocket(static_cast<long long>(api_->get_socket(m)),
+                                             (wait & MYSQL_WAIT_WRITE) != 0, kConnectStepMs);
+                else
+                    std::this_thread::sleep_for(std::chrono::milliseconds(kConnectStepMs));
+                if (connectCancelled())
+                    throw Cancelled();  // the caller's mysql_close frees what the connect had
+                if (readable)
+                    ready = wait & (MYSQL_WAIT_READ | MYSQL_WAIT_WRITE | MYSQL_WAIT_EXCEPT);
+                else if (Clock::now() >= deadline)
+                    ready = MYSQL_WAIT_TIMEOUT;
+            }
+            wait = api_->real_connect_cont(&connected, m, ready);
+        }
+        if (!connected)
+            throw errorOf(m);
+    }
+
+    Error errorOf(MYSQL* m) const
+    {
+        const std::string text = messageOf(m);
+        return Error(text, CauseOf(api_->errnum(m), text));
+    }
+
     void setOption(MYSQL* m, mysql_option option, const void* value) const
     {
         if (api_->options(m, option, value) != 0)
@@ -438,12 +539,12 @@ private:
             if (MYSQL_RES* r = api_->store_result(m))
                 api_->free_result(r);
             else if (api_->field_count(m) != 0)
-                throw Error(messageOf(m));
+                throw errorOf(m);
             const int next = api_->next_result(m);
             if (next < 0)
                 return;
             if (next > 0)
-                throw Error(messageOf(m));
+                throw errorOf(m);
         }
     }
 

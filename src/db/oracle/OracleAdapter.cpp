@@ -92,7 +92,25 @@ static_assert(AllCdecl<
 using Api = std::shared_ptr<const OciFunctions>;
 
 // Every error record of the handle, one per line, as Oracle worded it.
-std::string ErrorRecords(const OciFunctions& oci, void* handle, ub4 type)
+// A record's likely cause, from its ORA- number.
+FailureCause CauseOf(sb4 code)
+{
+    switch (code) {
+    case 1017: return FailureCause::Login;             // invalid username/password
+    case 12541: return FailureCause::NothingListening; // no listener
+    case 12545: return FailureCause::HostNotFound;     // target host or object does not exist
+    case 12170:                                        // connect timeout
+    case 12535: return FailureCause::Timeout;          // operation timed out
+    case 12514:                                        // listener does not know the service
+    case 12505: return FailureCause::DatabaseNotFound; // listener does not know the SID
+    case 1031:                                         // insufficient privileges
+    case 1045:                                         // lacks CREATE SESSION
+    case 1950: return FailureCause::NoPrivilege;       // no privileges on tablespace
+    default: return FailureCause::Unknown;
+    }
+}
+
+std::string ErrorRecords(const OciFunctions& oci, void* handle, ub4 type, FailureCause* cause = nullptr)
 {
     std::string out;
     if (!handle)
@@ -102,6 +120,8 @@ std::string ErrorRecords(const OciFunctions& oci, void* handle, ub4 type)
         sb4 code = 0;
         if (oci.ErrorGet(handle, record, nullptr, &code, text, sizeof text, type) != OCI_SUCCESS)
             break;
+        if (cause && *cause == FailureCause::Unknown)
+            *cause = CauseOf(code);
         std::string line(reinterpret_cast<const char*>(text));
         while (!line.empty() && std::isspace(static_cast<unsigned char>(line.back())))
             line.pop_back();
@@ -116,10 +136,11 @@ std::string ErrorRecords(const OciFunctions& oci, void* handle, ub4 type)
 
 [[noreturn]] void Throw(const OciFunctions& oci, sword rc, void* handle, ub4 type, const std::string& context)
 {
-    std::string text = rc == OCI_INVALID_HANDLE ? std::string() : ErrorRecords(oci, handle, type);
+    FailureCause cause = FailureCause::Unknown;
+    std::string text = rc == OCI_INVALID_HANDLE ? std::string() : ErrorRecords(oci, handle, type, &cause);
     if (text.empty())
         text = "OCI retornou o código " + std::to_string(rc) + ".";
-    throw Error(context.empty() ? text : context + ":\n" + text);
+    throw Error(context.empty() ? text : context + ":\n" + text, cause);
 }
 
 bool Ok(sword rc) { return rc == OCI_SUCCESS || rc == OCI_SUCCESS_WITH_INFO; }

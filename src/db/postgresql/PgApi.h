@@ -10,7 +10,10 @@ namespace brivel::db {
 
 // The libpq functions the adapter calls, resolved from a library loaded at run time.
 struct PgApi {
-    decltype(&PQconnectdbParams) connectdbParams;
+    decltype(&PQconnectStartParams) connectStartParams;
+    decltype(&PQconnectPoll) connectPoll;
+    decltype(&PQsetErrorVerbosity) setErrorVerbosity;
+    decltype(&PQresultErrorField) resultErrorField;
     decltype(&PQstatus) status;
     decltype(&PQerrorMessage) errorMessage;
     decltype(&PQfinish) finish;
@@ -41,7 +44,10 @@ struct PgApi {
 
 // libpq uses the C convention on Windows too.
 static_assert(AllCdecl<
-    decltype(PgApi::connectdbParams),
+    decltype(PgApi::connectStartParams),
+    decltype(PgApi::connectPoll),
+    decltype(PgApi::setErrorVerbosity),
+    decltype(PgApi::resultErrorField),
     decltype(PgApi::status),
     decltype(PgApi::errorMessage),
     decltype(PgApi::finish),

@@ -1,18 +1,25 @@
 #include "db/AdapterFactories.h"
 #include "db/IntegerText.h"
+#include "db/OperationWatch.h"
 #include "db/SocketShutdown.h"
+#include "db/Sockets.h"
 #include "db/postgresql/PgApi.h"
 
 #include "core/Error.h"
 
+#include <chrono>
 #include <mutex>
+#include <regex>
 
 
 namespace brivel::db {
 
 PgApi::PgApi(const ClientLibrary& lib)
 {
-    lib.resolve(connectdbParams, "PQconnectdbParams");
+    lib.resolve(connectStartParams, "PQconnectStartParams");
+    lib.resolve(connectPoll, "PQconnectPoll");
+    lib.resolve(setErrorVerbosity, "PQsetErrorVerbosity");
+    lib.resolve(resultErrorField, "PQresultErrorField");
     lib.resolve(status, "PQstatus");
     lib.resolve(errorMessage, "PQerrorMessage");
     lib.resolve(finish, "PQfinish");
@@ -75,6 +82,41 @@ bool SameNameIgnoringCase(const char* a, const std::string& b)
 }
 
 void IgnoreNotice(void*, const char*) {}
+
+// An unresponsive server fails after this long per address.
+constexpr std::chrono::seconds kConnectBound{10};
+// How often a connect that waits for the server looks at the cancel request.
+constexpr int kConnectStepMs = 50;
+
+FailureCause CauseOfSqlState(const std::string& state)
+{
+    if (state == "28P01" || state == "28000")
+        return FailureCause::Login;
+    if (state == "3D000")
+        return FailureCause::DatabaseNotFound;
+    if (state == "42501")
+        return FailureCause::NoPrivilege;
+    return FailureCause::Unknown;
+}
+
+// libpq gives no SQLSTATE of a refused connection but in its verbose text
+// ("FATAL:  28P01: password ..." and a "LOCATION:  auth_failed, auth.c:323" line).
+// Takes the last code out and gives back the text libpq shows by default.
+std::string TakeSqlState(const std::string& verbose, std::string& state)
+{
+    static const std::regex code(":  ([0-9A-Z]{5}): ");
+    static const std::regex location("\\n[^\\n:]+:  [^\\n]*\\.c:[0-9]+(?=\\n|$)");
+    std::string text;
+    auto from = verbose.cbegin();
+    for (std::sregex_iterator it(verbose.begin(), verbose.end(), code), end; it != end; ++it) {
+        state = (*it)[1].str();
+        text.append(from, verbose.cbegin() + it->position(0));
+        text += ":  ";
+        from = verbose.cbegin() + it->position(0) + it->length(0);
+    }
+    text.append(from, verbose.cend());
+    return std::regex_replace(text, location, "");
+}
 
 // PQcancel opens its own connection to the server with the key libpq got at
 // login, so it needs nothing of the connection it cancels.
@@ -139,8 +181,6 @@ public:
         add("password", def.value("Password"));
         const std::string charset = def.value("CharacterSet");
         add("client_encoding", charset.empty() ? "UTF8" : charset);
-        // An unresponsive server fails after about this many seconds per address.
-        add("connect_timeout", "10");
         add("fallback_application_name", "SetupBrivelDB");
 
         std::vector<const char*> keywords, values;
@@ -151,13 +191,7 @@ public:
         keywords.push_back(nullptr);
         values.push_back(nullptr);
 
-        Conn conn(api_->connectdbParams(keywords.data(), values.data(), 0), ConnDeleter{api_->finish});
-        if (!conn)
-            throw Error("PostgreSQL: memória insuficiente para abrir a conexão.");
-        if (api_->status(conn.get()) != CONNECTION_OK) {
-            const std::string message = Trimmed(api_->errorMessage(conn.get()));
-            throw Error(message.empty() ? "Não foi possível conectar ao PostgreSQL." : message);
-        }
+        Conn conn = connect(keywords.data(), values.data(), Trimmed(def.value("Server").c_str()));
         // libpq prints notices (such as warnings) to stderr otherwise.
         api_->setNoticeProcessor(conn.get(), IgnoreNotice, nullptr);
         canceller_ = std::make_shared<PgCanceller>(api_, conn.get());
@@ -250,6 +284,60 @@ private:
     };
     using Conn = std::unique_ptr<PGconn, ConnDeleter>;
 
+    // libpq's non-blocking connect, so that a cancel ends the wait for the server at once.
+    Conn connect(const char* const* keywords, const char* const* values, const std::string& host)
+    {
+        using Clock = std::chrono::steady_clock;
+        Conn conn(api_->connectStartParams(keywords, values, 0), ConnDeleter{api_->finish});
+        if (!conn)
+            throw Error("PostgreSQL: memória insuficiente para abrir a conexão.");
+        if (api_->status(conn.get()) == CONNECTION_BAD)
+            fail(conn.get(), false, host);
+        api_->setErrorVerbosity(conn.get(), PQERRORS_VERBOSE);
+        PostgresPollingStatusType poll = PGRES_POLLING_WRITING;
+        int socket = -1;
+        auto deadline = Clock::now() + kConnectBound;
+        bool connected = false;  // a TCP connection was made to some address
+        while (poll != PGRES_POLLING_OK) {
+            if (poll == PGRES_POLLING_FAILED)
+                fail(conn.get(), connected, host);
+            if (api_->socket(conn.get()) != socket) {
+                // Each address libpq tries gets the whole bound, as with its connect_timeout.
+                socket = api_->socket(conn.get());
+                deadline = Clock::now() + kConnectBound;
+            }
+            const bool ready = WaitForSocket(socket, poll == PGRES_POLLING_WRITING, kConnectStepMs);
+            if (connectCancelled())
+                throw Cancelled();
+            if (!ready) {
+                if (Clock::now() >= deadline)
+                    throw Error("PostgreSQL: o servidor não respondeu em " +
+                                    std::to_string(kConnectBound.count()) + " segundos.",
+                                FailureCause::Timeout);
+                continue;
+            }
+            poll = api_->connectPoll(conn.get());
+            const ConnStatusType status = api_->status(conn.get());
+            if (status != CONNECTION_STARTED && status != CONNECTION_NEEDED && status != CONNECTION_BAD)
+                connected = true;
+        }
+        api_->setErrorVerbosity(conn.get(), PQERRORS_DEFAULT);
+        return conn;
+    }
+
+    [[noreturn]] void fail(PGconn* conn, bool connected, const std::string& host) const
+    {
+        std::string state;
+        std::string message = Trimmed(TakeSqlState(api_->errorMessage(conn), state).c_str());
+        if (message.empty())
+            message = "Não foi possível conectar ao PostgreSQL.";
+        FailureCause cause = CauseOfSqlState(state);
+        // No server answered: either the name is unknown or no one listens there.
+        if (cause == FailureCause::Unknown && state.empty() && !connected && api_->status(conn) == CONNECTION_BAD)
+            cause = HostNameUnknown(host) ? FailureCause::HostNotFound : FailureCause::NothingListening;
+        throw Error(message, cause);
+    }
+
     PGconn* connection() const
     {
         if (!conn_)
@@ -276,7 +364,8 @@ private:
         if (message.empty())
             message = r && api_->resultStatus(r) == PGRES_EMPTY_QUERY ? "O comando SQL está vazio."
                                                                       : "O PostgreSQL não executou o comando.";
-        throw Error(message);
+        const char* state = r ? api_->resultErrorField(r, PG_DIAG_SQLSTATE) : nullptr;
+        throw Error(message, CauseOfSqlState(state ? state : ""));
     }
 
     std::shared_ptr<ClientLibrary> lib_;

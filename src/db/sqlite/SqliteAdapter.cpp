@@ -6,6 +6,7 @@
 #include <sqlite3.h>
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <mutex>
 #include <thread>
@@ -33,6 +34,7 @@ struct SqliteApi {
     decltype(&sqlite3_column_type) column_type;
     decltype(&sqlite3_column_int64) column_int64;
     decltype(&sqlite3_column_text) column_text;
+    decltype(&sqlite3_system_errno) system_errno = nullptr;  // 3.22 and later
 
     explicit SqliteApi(const ClientLibrary& lib)
     {
@@ -53,6 +55,7 @@ struct SqliteApi {
         lib.resolve(column_type, "sqlite3_column_type");
         lib.resolve(column_int64, "sqlite3_column_int64");
         lib.resolve(column_text, "sqlite3_column_text");
+        lib.resolveOptional(system_errno, "sqlite3_system_errno");
     }
 };
 
@@ -138,7 +141,8 @@ public:
         Db db(raw, DbCloser{api_.close});
         if (rc != SQLITE_OK)
             throw Error("Não foi possível abrir o banco SQLite \"" + path + "\": " +
-                        (db ? api_.errmsg(db.get()) : "memória insuficiente") + ".");
+                            (db ? api_.errmsg(db.get()) : "memória insuficiente") + ".",
+                        db ? causeOf(db.get(), rc) : FailureCause::Unknown);
         // Another process holding a lock is waited for instead of failing at once.
         auto canceller = std::make_shared<SqliteCanceller>(api_, db.get());
         api_.busy_handler(db.get(), &SqliteCanceller::BusyWait, canceller.get());
@@ -217,7 +221,7 @@ public:
         if (rc == SQLITE_DONE)
             throw Error(NoRowText());
         if (rc != SQLITE_ROW)
-            throw Error(api_.errmsg(db));
+            throw Error(api_.errmsg(db), causeOf(db, rc));
         switch (api_.column_type(stmt.get(), col)) {
         case SQLITE_NULL:
             throw Error(NullValueText(column));
@@ -261,11 +265,36 @@ private:
     void run(sqlite3* db, const std::string& sql, const std::string& prefix)
     {
         char* err = nullptr;
-        if (api_.exec(db, sql.c_str(), nullptr, nullptr, &err) == SQLITE_OK)
+        const int rc = api_.exec(db, sql.c_str(), nullptr, nullptr, &err);
+        if (rc == SQLITE_OK)
             return;
         const std::string message = err ? err : api_.errmsg(db);
         api_.free(err);
-        throw Error(prefix + message);
+        throw Error(prefix + message, causeOf(db, rc));
+    }
+
+    // From the result code and, for a file that cannot be opened, the system's error number.
+    FailureCause causeOf(sqlite3* db, int rc) const
+    {
+        switch (rc & 0xff) {
+        case SQLITE_READONLY:
+        case SQLITE_PERM:
+        case SQLITE_AUTH:
+            return FailureCause::NoPrivilege;
+        case SQLITE_CANTOPEN: {
+            const int os = api_.system_errno ? api_.system_errno(db) : 0;
+#ifdef _WIN32
+            if (os == 5)  // ERROR_ACCESS_DENIED
+                return FailureCause::NoPrivilege;
+            return os == 2 || os == 3 ? FailureCause::DatabaseNotFound : FailureCause::Unknown;
+#else
+            if (os == EACCES || os == EPERM || os == EROFS)
+                return FailureCause::NoPrivilege;
+            return os == ENOENT || os == ENOTDIR ? FailureCause::DatabaseNotFound : FailureCause::Unknown;
+#endif
+        }
+        default: return FailureCause::Unknown;
+        }
     }
 
     const SqliteApi& api_;

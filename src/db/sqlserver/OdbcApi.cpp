@@ -68,7 +68,34 @@ void TooLong(const char* what, size_t length, unsigned long long max)
                 " unidades de texto (UTF-16); o ODBC aceita no máximo " + std::to_string(max) + ".");
 }
 
-std::string Diagnostics(const Api& api, SQLSMALLINT type, SQLHANDLE handle)
+FailureCause CauseOf(const std::string& state, SQLINTEGER native)
+{
+    if (state == "28000")
+        return FailureCause::Login;
+    if (state == "HYT00" || state == "HYT01")
+        return FailureCause::Timeout;
+    if (state == "08001" || state == "08S01") {
+        switch (native) {
+        case 11001: return FailureCause::HostNotFound;      // WSAHOST_NOT_FOUND
+        case 10061: return FailureCause::NothingListening;  // WSAECONNREFUSED
+        case 10060: return FailureCause::Timeout;           // WSAETIMEDOUT
+        default: return FailureCause::Unknown;
+        }
+    }
+    if (state == "42000") {
+        switch (native) {
+        case 4060: return FailureCause::DatabaseNotFound;  // cannot open the database requested by the login
+        case 262:                                          // CREATE TABLE permission denied
+        case 229:                                          // permission denied on an object
+        case 916:                                          // the login may not use the database
+            return FailureCause::NoPrivilege;
+        default: return FailureCause::Unknown;
+        }
+    }
+    return FailureCause::Unknown;
+}
+
+std::string Diagnostics(const Api& api, SQLSMALLINT type, SQLHANDLE handle, FailureCause* cause)
 {
     std::string out;
     if (handle == SQL_NULL_HANDLE)
@@ -94,7 +121,10 @@ std::string Diagnostics(const Api& api, SQLSMALLINT type, SQLHANDLE handle)
         size_t s = 0;
         while (s < 5 && state[s] != 0)
             ++s;
-        std::string line = "[" + Narrow(state, s) + "] " + Narrow(text.data(), n);
+        const std::string sqlState = Narrow(state, s);
+        if (cause && *cause == FailureCause::Unknown)
+            *cause = CauseOf(sqlState, native);
+        std::string line = "[" + sqlState + "] " + Narrow(text.data(), n);
         while (!line.empty() && (line.back() == '\n' || line.back() == '\r' || line.back() == ' '))
             line.pop_back();
         if (!out.empty())
@@ -106,11 +136,12 @@ std::string Diagnostics(const Api& api, SQLSMALLINT type, SQLHANDLE handle)
 
 void Fail(const Api& api, SQLSMALLINT type, SQLHANDLE handle, SQLRETURN rc, const std::string& context)
 {
-    const std::string diag = Diagnostics(api, type, handle);
+    FailureCause cause = FailureCause::Unknown;
+    const std::string diag = Diagnostics(api, type, handle, &cause);
     if (diag.empty())
         throw Error((context.empty() ? std::string("Falha no driver ODBC") : context) + " (código de retorno ODBC " +
                     std::to_string(rc) + ").");
-    throw Error(context.empty() ? diag : context + ":\n" + diag);
+    throw Error(context.empty() ? diag : context + ":\n" + diag, cause);
 }
 
 } // namespace brivel::db::odbc

@@ -8,6 +8,7 @@
 #include <sqlext.h>
 #include <sqlucode.h>
 
+#include "core/Error.h"
 #include "db/CallingConvention.h"
 #include "db/ClientLibrary.h"
 
@@ -107,8 +108,12 @@ private:
 // Allocates a handle of `type` under `parent` (SQL_NULL_HANDLE for the environment).
 Handle Allocate(const std::shared_ptr<const Api>& api, SQLSMALLINT type, SQLHANDLE parent);
 
-// Every diagnostic record of the handle, one per line: "[SQLSTATE] text".
-std::string Diagnostics(const Api& api, SQLSMALLINT type, SQLHANDLE handle);
+// A diagnostic record's likely cause, from its SQLSTATE and SQL Server's native error number.
+FailureCause CauseOf(const std::string& state, SQLINTEGER native);
+
+// Every diagnostic record of the handle, one per line: "[SQLSTATE] text"; the
+// first record whose cause is known gives `cause`.
+std::string Diagnostics(const Api& api, SQLSMALLINT type, SQLHANDLE handle, FailureCause* cause = nullptr);
 
 // Throws an Error with the handle's diagnostics after `context` (alone when
 // `context` is empty), or with the return code when the driver left none.
