@@ -7,7 +7,7 @@
 
 namespace brivel::cli {
 
-// Exit codes, as --help and the README list them.
+// Exit codes, as --help and the manual page list them (test cli_manual).
 enum ExitCode { kOk = 0, kFailure = 1, kUsage = 2, kNotInstalled = 3, kPartial = 4 };
 
 // A usage error: exit code 2, nothing connected.
