@@ -249,7 +249,18 @@ else
     sleep 0.5
   done
   [ -n "$found" ] || { echo "NSIS setup: the finish page did not start the wizard" >&2; nsis_status=1; }
+  # The wizard the finish page started must be gone before the next step looks
+  # for a wizard's window: asked to close first, then ended.
   "${wine[@]}" taskkill /im SetupBrivelDB.exe >/dev/null 2>&1 || true
+  for _ in $(seq 60); do
+    xdotool search --name 'Assistente de Configuração do Banco' >/dev/null 2>&1 || break
+    sleep 0.5
+  done
+  "${wine[@]}" taskkill /f /im SetupBrivelDB.exe >/dev/null 2>&1 || true
+  for _ in $(seq 60); do
+    xdotool search --name 'Assistente de Configuração do Banco' >/dev/null 2>&1 || break
+    sleep 0.5
+  done
 fi
 timeout 60 tail --pid=$setup_pid -f /dev/null || kill $setup_pid 2>/dev/null || true
 [ $nsis_status -eq 0 ] && echo "NSIS setup: pages saved in $base/screenshots/setup-*.png, installed into C:\\Brivel\\API, the wizard started from its finish page"
