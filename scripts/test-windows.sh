@@ -105,6 +105,8 @@ else
   step "Client DLLs (x86_64)"
 fi
 
+# shellcheck source=scripts/wine-session.sh
+. scripts/wine-session.sh
 prefix=$(mktemp -d /tmp/brivel-wine-XXXXXX)
 own_servers=''
 readonly_mount=''
@@ -139,18 +141,8 @@ export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 export LC_ALL=C.UTF-8
 unset DISPLAY WAYLAND_DISPLAY
 "${wine[@]}" wineboot -i >/dev/null 2>&1 || { echo "wineboot failed" >&2; exit 1; }
-# A folder the tests may not write: Wine honours Unix permissions, which root
-# ignores, so for root a read-only mount of the folder onto itself.
-readonly_folder=$prefix/drive_c/somente-leitura
-mkdir -p "$readonly_folder"
-chmod 555 "$readonly_folder"
-if [ "$(id -u)" -eq 0 ]; then
-  mount --bind "$readonly_folder" "$readonly_folder" || { echo "cannot mount $readonly_folder" >&2; exit 1; }
-  readonly_mount=$readonly_folder
-  mount -o remount,ro,bind "$readonly_folder" || { echo "cannot make $readonly_folder read-only" >&2; exit 1; }
-fi
-BRIVEL_READONLY_FOLDER=$(winepath -w "$readonly_folder")
-export BRIVEL_READONLY_FOLDER
+# A folder the tests may not write.
+wine_readonly_folder
 step "Wine prefix"
 
 echo "Windows tests: $what"
