@@ -1,4 +1,5 @@
 #pragma once
+#include "support/DatabaseTarget.h"
 #include "support/TempFolder.h"
 
 #include <QByteArray>
@@ -41,5 +42,28 @@ void LinkLibpq(const TempFolder& folder);
 // The arguments that reach a database like the wizard's login (password excluded).
 QStringList ConnectionArgs(int kind, const QString& server, const QString& port, const QString& database,
                            const QString& user);
+
+// A database of the kind and the program beside a libpq, the password in BRIVEL_SENHA.
+struct CliTarget {
+    TempFolder folder;
+    Cli cli{folder};
+    DatabaseTarget t;
+    QStringList args;
+    QProcessEnvironment env = Cli::CleanEnvironment();
+
+    Outcome prepare(int kind)
+    {
+        LinkLibpq(folder);
+        if (auto r = t.prepare(kind, folder); !r)
+            return r;
+        args = ConnectionArgs(kind, t.login.server, t.login.port, t.login.database, t.login.user);
+        env.insert(QStringLiteral("BRIVEL_SENHA"), t.login.password);
+        return {};
+    }
+    CliRun run(const QString& command, const QStringList& more = {}) const
+    {
+        return cli.run(QStringList{command} + args + more, env);
+    }
+};
 
 } // namespace brivel::test

@@ -15,26 +15,7 @@ using namespace brivel::test;
 
 namespace {
 
-struct Setup {
-    TempFolder folder;
-    Cli cli{folder};
-    DatabaseTarget t;
-    QStringList args;
-    QProcessEnvironment env = Cli::CleanEnvironment();
-
-    Outcome prepare(int kind)
-    {
-        LinkLibpq(folder);
-        if (auto r = t.prepare(kind, folder); !r)
-            return r;
-        args = ConnectionArgs(kind, t.login.server, t.login.port, t.login.database, t.login.user);
-        env.insert(QStringLiteral("BRIVEL_SENHA"), t.login.password);
-        return {};
-    }
-    CliRun run(const QString& command, const QStringList& more = {}) const
-    {
-        return cli.run(QStringList{command} + args + more, env);
-    }
+struct Setup : CliTarget {
     // The kind's own CREATE TABLE of one Brivel table, run by the kind's client.
     Outcome createAsTheScript(const char* table) const
     {

@@ -20,28 +20,7 @@ namespace {
 
 QString Name(int kind) { return QString::fromUtf8(DisplayName(static_cast<TTipoBanco>(kind))); }
 
-// A database of the kind and the program beside a libpq, the password in BRIVEL_SENHA.
-struct Setup {
-    TempFolder folder;
-    Cli cli{folder};
-    DatabaseTarget t;
-    QStringList args;
-    QProcessEnvironment env = Cli::CleanEnvironment();
-
-    Outcome prepare(int kind)
-    {
-        LinkLibpq(folder);
-        if (auto r = t.prepare(kind, folder); !r)
-            return r;
-        args = ConnectionArgs(kind, t.login.server, t.login.port, t.login.database, t.login.user);
-        env.insert(QStringLiteral("BRIVEL_SENHA"), t.login.password);
-        return {};
-    }
-    CliRun run(const QString& command, const QStringList& more = {}) const
-    {
-        return cli.run(QStringList{command} + args + more, env);
-    }
-};
+using Setup = CliTarget;
 
 QStringList Strings(const QJsonValue& v)
 {
