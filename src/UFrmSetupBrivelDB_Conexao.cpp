@@ -7,6 +7,7 @@
 #include "core/ConnectionDefinition.h"
 #include "core/ConnectionFields.h"
 #include "core/Error.h"
+#include "core/KindDescriptor.h"
 #include "core/LocalClients.h"
 #include "ui/MessageBoxes.h"
 #include "ui/TextConv.h"
@@ -39,7 +40,7 @@ void TFrmSetupBrivelDB::AjustarCamposPorBanco()
     ui->lblServidor->setText(QStringLiteral("Servidor"));
     ui->lblPorta->setText(QStringLiteral("Porta"));
     QLineEdit* const serverFields[] = {ui->edtServidor, ui->edtPorta, ui->edtUsuario, ui->edtSenha};
-    if (TipoBancoSelecionado() == tbSQLite) {
+    if (KindOf(TipoBancoSelecionado()).databaseIsFile) {
         ui->lblDatabase->setText(QStringLiteral("Arquivo SQLite"));
         for (QLineEdit* e : serverFields)
             e->setEnabled(false);
@@ -78,7 +79,7 @@ void TFrmSetupBrivelDB::onKindTextEdited(const QString& text)
 void TFrmSetupBrivelDB::cbBancoChange()
 {
     const int index = ui->cbBanco->currentIndex();
-    ui->btnArquivo->setVisible(index == tbFirebird || index == tbSQLite);
+    ui->btnArquivo->setVisible(index >= 0 && KindOf(KindFromIndex(index)).databaseFilePicker);
     FConexaoOk = false;
     ui->lblStatusConexao->clear();
     AtualizarPortaPadrao();

@@ -40,15 +40,7 @@ QString TFrmSetupBrivelDB::ScriptPostgreSQL() const { return ScriptOf(*this, tbP
 
 QString TFrmSetupBrivelDB::GerarScript() const
 {
-    switch (TipoBancoSelecionado()) {
-    case tbFirebird: return ScriptFirebird();
-    case tbOracle: return ScriptOracle();
-    case tbSQLServer: return ScriptSQLServer();
-    case tbSQLite: return ScriptSQLite();
-    case tbPostgreSQL: return ScriptPostgreSQL();
-    case tbMySQL: break;
-    }
-    return ScriptMySQL();
+    return ScriptOf(*this, TipoBancoSelecionado());
 }
 
 void TFrmSetupBrivelDB::btnCriarEstruturaClick() { CriarEstrutura(); }

@@ -1,30 +1,10 @@
 #include "core/ConfigApiIni.h"
 
 #include "core/AppPaths.h"
+#include "core/KindDescriptor.h"
 #include "core/ProfileIni.h"
 
 namespace brivel {
-
-namespace {
-const char* Charset(TTipoBanco kind)
-{
-    switch (kind) {
-    case tbMySQL:
-        return "utf8mb4";
-    case tbFirebird:
-        return "NONE";
-    case tbPostgreSQL:
-        return "utf8";
-    case tbOracle:
-    case tbSQLServer:
-    case tbSQLite:
-        break;
-    }
-    return "UTF8";
-}
-
-constexpr const char* kOracleAlias = "TESSAN_ORACLE";
-} // namespace
 
 std::string ConfigApiIniNotSavedText(const std::string& reason)
 {
@@ -38,30 +18,32 @@ void SaveConfigApiIni(const std::string& path, const ConnectionFields& fields, c
     ValidarCamposConexao(fields);
 
     const TTipoBanco kind = fields.kind();
-    const bool oracle = kind == tbOracle;
+    const KindDescriptor& facts = KindOf(kind);
 
     ProfileIni ini(path);
     ini.EraseSection("BANCO");
     ini.EraseSection("API");
-    ini.EraseSection("ORACLE");
+    for (int i = 0; i < kKindCount; ++i)
+        if (KindOf(KindFromIndex(i)).iniAlias)
+            ini.EraseSection(ConfigName(KindFromIndex(i)));
 
     ini.WriteString("BANCO", "Tipo", ConfigName(kind));
-    ini.WriteString("BANCO", "Banco", oracle ? kOracleAlias : Trimmed(fields.database));
+    ini.WriteString("BANCO", "Banco", facts.iniAlias ? facts.iniAlias : Trimmed(fields.database));
     ini.WriteString("BANCO", "Servidor", Trimmed(fields.servidor));
     ini.WriteString("BANCO", "Porta", Trimmed(fields.porta));
     ini.WriteString("BANCO", "Usuario", Trimmed(fields.usuario));
     ini.WriteString("BANCO", "Senha", Trimmed(fields.senha));
-    ini.WriteString("BANCO", "Charset", Charset(kind));
+    ini.WriteString("BANCO", "Charset", facts.iniCharset);
     ini.WriteBool("BANCO", "UseSSL", false);
     ini.WriteInteger("API", "Porta", 9000);
 
-    if (oracle) {
+    if (facts.iniAlias) {
         // The folders use the platform's separator: "network\admin" on Windows.
         const std::string tnsAdmin = WithTrailingSeparator(exeFolder) + "network" + kPathSeparator + "admin";
-        ini.WriteString("ORACLE", "Alias", kOracleAlias);
-        ini.WriteString("ORACLE", "ServiceName", Trimmed(fields.database));
-        ini.WriteString("ORACLE", "TNS_ADMIN", tnsAdmin);
-        ini.WriteString("ORACLE", "TNSNAMES", tnsAdmin + kPathSeparator + "tnsnames.ora");
+        ini.WriteString(facts.configName, "Alias", facts.iniAlias);
+        ini.WriteString(facts.configName, "ServiceName", Trimmed(fields.database));
+        ini.WriteString(facts.configName, "TNS_ADMIN", tnsAdmin);
+        ini.WriteString(facts.configName, "TNSNAMES", tnsAdmin + kPathSeparator + "tnsnames.ora");
     }
 
     ini.Save();

@@ -2,6 +2,7 @@
 
 #include "core/ConnectionFields.h"
 #include "core/Error.h"
+#include "core/KindDescriptor.h"
 #include "core/TextCodec.h"
 
 #include <algorithm>
@@ -59,6 +60,15 @@ void CheckParameterTexts(const ConnectionDefinition& def)
     }
 }
 
+void SetServerParameters(ConnectionDefinition& def, const ConnectionFields& f)
+{
+    def.set("Server", f.servidor);
+    def.set("Port", f.porta);
+    def.set("Database", f.database);
+    def.set("User_Name", f.usuario);
+    def.set("Password", f.senha);
+}
+
 ConnectionDefinition DefinitionFor(const ConnectionFields& fields)
 {
     ConnectionFields f = fields;
@@ -69,31 +79,7 @@ ConnectionDefinition DefinitionFor(const ConnectionFields& fields)
     def.setDriverID(DriverId(kind));
     def.loginPrompt = false;
     def.set("DriverID", DriverId(kind));
-    auto serverKind = [&](const char* lastName, const char* lastValue) {
-        def.set("Server", f.servidor);
-        def.set("Port", f.porta);
-        def.set("Database", f.database);
-        def.set("User_Name", f.usuario);
-        def.set("Password", f.senha);
-        def.set(lastName, lastValue);
-    };
-    switch (kind) {
-    case tbMySQL: serverKind("CharacterSet", "utf8mb4"); break;
-    case tbFirebird: serverKind("CharacterSet", "NONE"); break;
-    case tbSQLServer: serverKind("OSAuthent", "No"); break;
-    case tbPostgreSQL: serverKind("CharacterSet", "utf8"); break;
-    case tbOracle:
-        def.set("User_Name", f.usuario);
-        def.set("Password", f.senha);
-        def.set("Database", OracleDescriptor(f.servidor, f.porta, f.database));
-        def.set("CharacterSet", "UTF8");
-        break;
-    case tbSQLite:
-        def.set("Database", f.database);
-        def.set("LockingMode", "Normal");
-        def.set("Synchronous", "Normal");
-        break;
-    }
+    KindOf(kind).connectionParameters(def, f);
     return def;
 }
 

@@ -1,6 +1,7 @@
 #include "core/ConnectionFields.h"
 
 #include "core/Error.h"
+#include "core/KindDescriptor.h"
 #include "core/StatementSplitter.h"
 #include "core/TextCodec.h"
 
@@ -34,7 +35,7 @@ void CheckPage(const ConnectionFields& f)
         throw Error("Informe o tipo do banco.");
     if (Trimmed(f.database).empty())
         throw Error("Informe o banco/base/arquivo/service name.");
-    if (f.kind() == tbSQLite)
+    if (KindOf(f.kind()).databaseIsFile)
         return;
     if (Trimmed(f.servidor).empty())
         throw Error("Informe o servidor/IP.");
@@ -67,7 +68,7 @@ void ValidarCamposConexao(const ConnectionFields& f)
 {
     CheckPage(f);
     const NamedField server{"Servidor", &f.servidor};
-    const NamedField database{f.kind() == tbSQLite ? "Arquivo SQLite" : "Banco / Base / Service Name", &f.database};
+    const NamedField database{KindOf(f.kind()).databaseIsFile ? "Arquivo SQLite" : "Banco / Base / Service Name", &f.database};
     for (const NamedField& field : {server, database, NamedField{"Porta", &f.porta},
                                     NamedField{"Usuário", &f.usuario}, NamedField{"Senha", &f.senha}})
         CheckText(field);

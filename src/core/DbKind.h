@@ -11,6 +11,7 @@ constexpr int kKindCount = 6;
 // Index 1..5 gives that kind; anything else (0, -1, out of range) gives MySQL.
 TTipoBanco KindFromIndex(int index);
 
+// The kind's facts live in its descriptor (core/KindDescriptor.h); these read them.
 const char* DisplayName(TTipoBanco kind);   // "SQL Server"
 const char* ConfigName(TTipoBanco kind);    // "SQLSERVER"
 const char* DefaultPort(TTipoBanco kind);   // "" for SQLite

@@ -1,6 +1,7 @@
 #include "core/FailureHint.h"
 
 #include "core/DbKind.h"
+#include "core/KindDescriptor.h"
 
 namespace brivel {
 
@@ -30,9 +31,8 @@ std::string Address(const ConnectionDefinition& def)
     if (host.empty())
         host = kLoopbackHost;
     if (port.empty())
-        for (int i = 0; i < kKindCount; ++i)
-            if (def.driverID() == DriverId(KindFromIndex(i)))
-                port = DefaultPort(KindFromIndex(i));
+        if (const KindDescriptor* kind = KindOfDriver(def.driverID()))
+            port = kind->defaultPort;
     return port.empty() ? host : host + ":" + port;
 }
 

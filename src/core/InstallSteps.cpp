@@ -1,31 +1,16 @@
 #include "core/InstallSteps.h"
 
+#include "core/KindDescriptor.h"
+
 #include <cctype>
 
 namespace brivel {
 
-std::string ExistenceQuery(TTipoBanco kind)
-{
-    switch (kind) {
-    case tbFirebird:
-        return "SELECT COUNT(*) QTD FROM RDB$RELATIONS WHERE RDB$SYSTEM_FLAG = 0 AND "
-               "UPPER(TRIM(RDB$RELATION_NAME)) = UPPER(:TABELA)";
-    case tbOracle: return "SELECT COUNT(*) QTD FROM USER_TABLES WHERE UPPER(TABLE_NAME) = UPPER(:TABELA)";
-    case tbSQLServer:
-        return "SELECT COUNT(*) QTD FROM INFORMATION_SCHEMA.TABLES WHERE TABLE_TYPE = 'BASE TABLE' AND "
-               "UPPER(TABLE_NAME) = UPPER(:TABELA)";
-    case tbSQLite:
-        return "SELECT COUNT(*) QTD FROM sqlite_master WHERE type = 'table' AND UPPER(name) = UPPER(:TABELA)";
-    case tbPostgreSQL:
-        return "SELECT COUNT(*) QTD FROM information_schema.tables WHERE table_schema = current_schema() AND "
-               "UPPER(table_name) = UPPER(:TABELA)";
-    case tbMySQL: break;
-    }
-    return "SELECT COUNT(*) QTD FROM INFORMATION_SCHEMA.TABLES WHERE TABLE_SCHEMA = DATABASE() AND "
-           "UPPER(TABLE_NAME) = UPPER(:TABELA)";
-}
+std::string ExistenceQuery(TTipoBanco kind) { return KindOf(kind).existenceQuery; }
 
-bool DdlIsTransactional(TTipoBanco kind) { return kind == tbPostgreSQL || kind == tbSQLite || kind == tbSQLServer; }
+bool DdlIsTransactional(TTipoBanco kind) { return KindOf(kind).ddlTransactional; }
+
+bool DdlNeedsCommit(TTipoBanco kind) { return KindOf(kind).ddlNeedsCommit; }
 
 std::string CreatedTableName(const std::string& statement)
 {

@@ -11,6 +11,10 @@ std::string ExistenceQuery(TTipoBanco kind);
 // True where a rollback also undoes CREATE TABLE (PostgreSQL, SQLite, SQL Server).
 bool DdlIsTransactional(TTipoBanco kind);
 
+// True where a table created in a transaction is usable only once committed
+// (Firebird). Kinds for which both are false commit DDL by themselves.
+bool DdlNeedsCommit(TTipoBanco kind);
+
 // The table a "CREATE TABLE name (" statement creates, or the empty text.
 std::string CreatedTableName(const std::string& statement);
 

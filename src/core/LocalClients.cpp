@@ -2,20 +2,21 @@
 
 #include "core/AppPaths.h"
 #include "core/Error.h"
+#include "core/KindDescriptor.h"
 
 namespace brivel {
 
+// The first of the files the kind's adapter tries.
+std::string PostgresLocalLibraryName() { return KindOf(tbPostgreSQL).clientLibraries.here().front(); }
+std::string OracleLocalLibraryName() { return KindOf(tbOracle).clientLibraries.here().front(); }
+
 #ifdef _WIN32
-std::string PostgresLocalLibraryName() { return "libpq.dll"; }
-std::string OracleLocalLibraryName() { return "oci.dll"; }
 std::vector<std::string> OracleDataLibraryNames()
 {
     return {"oraociei12.dll", "oraociei18.dll", "oraociei19.dll", "oraociei21.dll"};
 }
 static const char* const kOracleDataPattern = "oraocieiXX.dll";
 #else
-std::string PostgresLocalLibraryName() { return "libpq.so.5"; }
-std::string OracleLocalLibraryName() { return "libclntsh.so"; }
 // The Instant Client's data library: Basic, then Basic Light.
 std::vector<std::string> OracleDataLibraryNames() { return {"libociei.so", "libociicus.so"}; }
 static const char* const kOracleDataPattern = "libociei.so";

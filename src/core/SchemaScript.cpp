@@ -4,18 +4,7 @@
 
 namespace brivel {
 
-DialectWords DialectWordsFor(TTipoBanco kind)
-{
-    switch (kind) {
-    case tbFirebird: return {"INTEGER", "VARCHAR", "BLOB SUB_TYPE TEXT", "TIMESTAMP", "CURRENT_TIMESTAMP"};
-    case tbOracle: return {"NUMBER(10)", "VARCHAR2", "CLOB", "TIMESTAMP", "CURRENT_TIMESTAMP"};
-    case tbSQLServer: return {"INT", "VARCHAR", "VARCHAR(MAX)", "DATETIME", "GETDATE()"};
-    case tbSQLite: return {"INTEGER", "VARCHAR", "TEXT", "DATETIME", "CURRENT_TIMESTAMP"};
-    case tbPostgreSQL: return {"INTEGER", "VARCHAR", "TEXT", "TIMESTAMP", "CURRENT_TIMESTAMP"};
-    case tbMySQL: break;
-    }
-    return {"INT", "VARCHAR", "LONGTEXT", "DATETIME", "NOW()"};
-}
+DialectWords DialectWordsFor(TTipoBanco kind) { return KindOf(kind).dialect; }
 
 std::string GerarScriptPadrao(const std::string& AInt, const std::string& AVarchar, const std::string& AText,
                               const std::string& ADateTime, const std::string& ANow)

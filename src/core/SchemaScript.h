@@ -1,17 +1,8 @@
 #pragma once
-#include "core/DbKind.h"
+#include "core/KindDescriptor.h"
 #include <string>
 
 namespace brivel {
-
-// The five words that turn the one template into a kind's dialect.
-struct DialectWords {
-    std::string AInt;
-    std::string AVarchar;
-    std::string AText;
-    std::string ADateTime;
-    std::string ANow;
-};
 
 DialectWords DialectWordsFor(TTipoBanco kind);
 

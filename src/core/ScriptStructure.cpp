@@ -1,6 +1,7 @@
 #include "core/ScriptStructure.h"
 
 #include "core/InstallSteps.h"
+#include "core/KindDescriptor.h"
 #include "core/SchemaScript.h"
 #include "core/StatementSplitter.h"
 
@@ -127,26 +128,7 @@ std::string ColumnExistenceQuery(TTipoBanco kind, const std::string& table)
 {
     // `table` is one of the script's own names, never user input.
     const std::string t = "'" + Upper(table) + "'";
-    switch (kind) {
-    case tbFirebird:
-        return "SELECT COUNT(*) QTD FROM RDB$RELATION_FIELDS WHERE UPPER(TRIM(RDB$RELATION_NAME)) = " + t +
-               " AND UPPER(TRIM(RDB$FIELD_NAME)) = UPPER(:COLUNA)";
-    case tbOracle:
-        return "SELECT COUNT(*) QTD FROM USER_TAB_COLUMNS WHERE UPPER(TABLE_NAME) = " + t +
-               " AND UPPER(COLUMN_NAME) = UPPER(:COLUNA)";
-    case tbSQLServer:
-        return "SELECT COUNT(*) QTD FROM INFORMATION_SCHEMA.COLUMNS WHERE UPPER(TABLE_NAME) = " + t +
-               " AND UPPER(COLUMN_NAME) = UPPER(:COLUNA)";
-    case tbSQLite:
-        return "SELECT COUNT(*) QTD FROM pragma_table_info(" + t + ") WHERE UPPER(name) = UPPER(:COLUNA)";
-    case tbPostgreSQL:
-        return "SELECT COUNT(*) QTD FROM information_schema.columns WHERE table_schema = current_schema() AND "
-               "UPPER(table_name) = " +
-               t + " AND UPPER(column_name) = UPPER(:COLUNA)";
-    case tbMySQL: break;
-    }
-    return "SELECT COUNT(*) QTD FROM INFORMATION_SCHEMA.COLUMNS WHERE TABLE_SCHEMA = DATABASE() AND UPPER(TABLE_NAME) = " +
-           t + " AND UPPER(COLUMN_NAME) = UPPER(:COLUNA)";
+    return KindOf(kind).columnExistenceQuery(t);
 }
 
 std::string SeedRowQuery(const SeedRow& seed)

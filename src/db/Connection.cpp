@@ -2,7 +2,7 @@
 
 #include "core/Error.h"
 #include "core/FailureHint.h"
-#include "db/AdapterFactories.h"
+#include "db/AdapterRegistry.h"
 
 #include <cctype>
 
@@ -11,12 +11,12 @@ namespace brivel::db {
 namespace {
 DriverLink& DefaultPgLink()
 {
-    static DriverLink link("PG", "PostgreSQL", PostgresLibraryFiles());
+    static DriverLink link(tbPostgreSQL);
     return link;
 }
 DriverLink& DefaultOracleLink()
 {
-    static DriverLink link("Ora", "Oracle", OracleLibraryFiles());
+    static DriverLink link(tbOracle);
     return link;
 }
 } // namespace
@@ -46,8 +46,8 @@ Connection::Connection(DriverLinks links) : links_(links)
         links_.pg = &DefaultPgLink();
     if (!links_.oracle)
         links_.oracle = &DefaultOracleLink();
-    links_.pg->isInUse = [this] { return connected() && adapterDriver_ == "PG"; };
-    links_.oracle->isInUse = [this] { return connected() && adapterDriver_ == "Ora"; };
+    for (DriverLink* link : {links_.pg, links_.oracle})
+        link->isInUse = [this, link] { return connected() && adapterDriver_ == link->driverId(); };
 }
 
 Connection::~Connection()
@@ -59,19 +59,11 @@ Connection::~Connection()
 
 std::unique_ptr<DbAdapter> Connection::createAdapter(const std::string& id)
 {
-    if (id == "MySQL")
-        return CreateMySqlAdapter();
-    if (id == "FB")
-        return CreateFirebirdAdapter();
-    if (id == "SQLite")
-        return CreateSqliteAdapter();
-    if (id == "MSSQL")
-        return CreateSqlServerAdapter();
-    if (id == "PG")
-        return CreatePostgresAdapter(links_.pg->library());
-    if (id == "Ora")
-        return CreateOracleAdapter(links_.oracle->library(), links_.oracle->VendorHome);
-    throw Error("Tipo de driver desconhecido: \"" + id + "\".");
+    DriverLink* kindLink = nullptr;
+    for (DriverLink* link : {links_.pg, links_.oracle})
+        if (link->driverId() == id)
+            kindLink = link;
+    return CreateAdapter(id, kindLink);
 }
 
 void Connection::rethrowScrubbed(const std::exception& e) const

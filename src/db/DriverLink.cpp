@@ -1,11 +1,17 @@
 #include "db/DriverLink.h"
 
 #include "core/Error.h"
+#include "core/KindDescriptor.h"
 
 namespace brivel::db {
 
 DriverLink::DriverLink(std::string driverId, std::string what, std::vector<std::string> defaultFiles)
     : driverId_(std::move(driverId)), what_(std::move(what)), defaultFiles_(std::move(defaultFiles))
+{
+}
+
+DriverLink::DriverLink(TTipoBanco kind)
+    : DriverLink(DriverId(kind), DisplayName(kind), KindOf(kind).clientLibraries.here())
 {
 }
 

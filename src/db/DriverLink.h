@@ -1,4 +1,5 @@
 #pragma once
+#include "core/DbKind.h"
 #include "db/ClientLibrary.h"
 
 #include <functional>
@@ -16,6 +17,8 @@ namespace brivel::db {
 class DriverLink {
 public:
     DriverLink(std::string driverId, std::string what, std::vector<std::string> defaultFiles);
+    // The kind's driver id, name and client library files.
+    explicit DriverLink(TTipoBanco kind);
 
     std::string VendorLib;
     std::string VendorHome;

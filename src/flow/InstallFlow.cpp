@@ -47,7 +47,7 @@ void InstallFlow::executeScript(const std::string& script)
         // created in it, so each new table is committed at once (and undone by
         // undoCreatedTables should a later statement fail). Its DDL takes effect
         // at the commit: only then does the table exist.
-        if (kind_ == tbFirebird && conn_.inTransaction()) {
+        if (DdlNeedsCommit(kind_) && conn_.inTransaction()) {
             conn_.commit();
             created_.push_back(created);
             conn_.startTransaction();
@@ -251,7 +251,7 @@ InstallResult InstallFlow::complete(const StructureState& st)
             if (cancel_.load())
                 throw Error("Instalação cancelada.");
             conn_.execSQL(table.statement);
-            if (kind_ == tbFirebird && conn_.inTransaction()) {
+            if (DdlNeedsCommit(kind_) && conn_.inTransaction()) {
                 conn_.commit();  // as in executeScript
                 created_.push_back(table.name);
                 conn_.startTransaction();
@@ -263,7 +263,7 @@ InstallResult InstallFlow::complete(const StructureState& st)
         // Seed rows come after every CREATE TABLE, in a transaction of their own where
         // DDL commits by itself: MySQL ends the started transaction at a CREATE TABLE
         // and would autocommit each row into tables that existed before.
-        if (!created_.empty() && !DdlIsTransactional(kind_) && kind_ != tbFirebird) {
+        if (!created_.empty() && !DdlIsTransactional(kind_) && !DdlNeedsCommit(kind_)) {
             conn_.commit();
             conn_.startTransaction();
         }

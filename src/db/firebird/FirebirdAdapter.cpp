@@ -4,6 +4,7 @@
 #include "core/ConnectionFields.h"
 #include "core/Error.h"
 #include "db/AdapterFactories.h"
+#include "db/AdapterRegistry.h"
 
 #include <ibase.h>
 
@@ -233,7 +234,7 @@ const FirebirdApi& Api()
     static const FirebirdApi* api = nullptr;
     std::lock_guard lock(mutex);
     if (!api) {
-        api = new FirebirdApi(ClientLibrary::Load(FirebirdLibraryFiles(), "Firebird"));
+        api = new FirebirdApi(ClientLibrary::Load(ClientLibraryFiles(tbFirebird), DisplayName(tbFirebird)));
         // At exit: stop the client's own threads and close what is still attached,
         // so the process ends with the library quiet. Registered after the library's
         // exit handlers, so it runs before them; bounded, so a server that stopped
@@ -630,5 +631,14 @@ std::string FirebirdAttachParameters(const std::string& user, const std::string&
 }
 
 std::unique_ptr<DbAdapter> CreateFirebirdAdapter() { return std::make_unique<FirebirdAdapter>(); }
+
+// This kind's entry in the adapters the build compiles.
+namespace firebird {
+const AdapterRegistration& Registration()
+{
+    static const AdapterRegistration registration{tbFirebird, [](DriverLink*) { return CreateFirebirdAdapter(); }};
+    return registration;
+}
+} // namespace firebird
 
 } // namespace brivel::db

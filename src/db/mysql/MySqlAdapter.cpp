@@ -3,6 +3,7 @@
 #endif
 #include "db/CallingConvention.h"
 #include "db/AdapterFactories.h"
+#include "db/AdapterRegistry.h"
 #include "db/OperationWatch.h"
 #include "db/SocketShutdown.h"
 #include "db/Sockets.h"
@@ -154,7 +155,7 @@ const MySqlApi& Api()
     static const MySqlApi* api = nullptr;
     std::lock_guard lock(mutex);
     if (!api) {
-        api = new MySqlApi(ClientLibrary::Load(MySqlLibraryFiles(), "MySQL"));
+        api = new MySqlApi(ClientLibrary::Load(ClientLibraryFiles(tbMySQL), DisplayName(tbMySQL)));
         // At exit, once: free what mysql_server_init set up. Registered after the
         // library's own exit handlers (libmysqlclient has C++ statics), so it runs
         // before them.
@@ -557,5 +558,14 @@ private:
 } // namespace
 
 std::unique_ptr<DbAdapter> CreateMySqlAdapter() { return std::make_unique<MySqlAdapter>(); }
+
+// This kind's entry in the adapters the build compiles.
+namespace mysql {
+const AdapterRegistration& Registration()
+{
+    static const AdapterRegistration registration{tbMySQL, [](DriverLink*) { return CreateMySqlAdapter(); }};
+    return registration;
+}
+} // namespace mysql
 
 } // namespace brivel::db

@@ -1,5 +1,6 @@
 #include "db/CallingConvention.h"
 #include "db/AdapterFactories.h"
+#include "db/AdapterRegistry.h"
 
 #include "core/Error.h"
 #include "db/oracle/OciApi.h"
@@ -492,5 +493,14 @@ std::unique_ptr<DbAdapter> CreateOracleAdapter(std::shared_ptr<ClientLibrary> oc
         throw Error("A biblioteca cliente do Oracle não foi carregada.");
     return std::make_unique<OracleAdapter>(std::move(oci), std::move(home));
 }
+
+// This kind's entry in the adapters the build compiles.
+namespace oracle {
+const AdapterRegistration& Registration()
+{
+    static const AdapterRegistration registration{tbOracle, [](DriverLink* link) { return CreateOracleAdapter(link->library(), link->VendorHome); }};
+    return registration;
+}
+} // namespace oracle
 
 } // namespace brivel::db

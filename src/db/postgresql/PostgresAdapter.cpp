@@ -1,4 +1,5 @@
 #include "db/AdapterFactories.h"
+#include "db/AdapterRegistry.h"
 #include "db/IntegerText.h"
 #include "db/OperationWatch.h"
 #include "db/SocketShutdown.h"
@@ -380,5 +381,14 @@ std::unique_ptr<DbAdapter> CreatePostgresAdapter(std::shared_ptr<ClientLibrary> 
 {
     return std::make_unique<PostgresAdapter>(std::move(libpq));
 }
+
+// This kind's entry in the adapters the build compiles.
+namespace postgresql {
+const AdapterRegistration& Registration()
+{
+    static const AdapterRegistration registration{tbPostgreSQL, [](DriverLink* link) { return CreatePostgresAdapter(link->library()); }};
+    return registration;
+}
+} // namespace postgresql
 
 } // namespace brivel::db

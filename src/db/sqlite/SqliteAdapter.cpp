@@ -1,4 +1,5 @@
 #include "db/AdapterFactories.h"
+#include "db/AdapterRegistry.h"
 #include "db/IntegerText.h"
 
 #include "core/Error.h"
@@ -67,7 +68,7 @@ const SqliteApi& Api()
     static std::unique_ptr<SqliteApi> api;
     std::lock_guard lock(mutex);
     if (!api)
-        api = std::make_unique<SqliteApi>(*ClientLibrary::Load(SqliteLibraryFiles(), "SQLite"));
+        api = std::make_unique<SqliteApi>(*ClientLibrary::Load(ClientLibraryFiles(tbSQLite), DisplayName(tbSQLite)));
     return *api;
 }
 
@@ -305,5 +306,14 @@ private:
 } // namespace
 
 std::unique_ptr<DbAdapter> CreateSqliteAdapter() { return std::make_unique<SqliteAdapter>(); }
+
+// This kind's entry in the adapters the build compiles.
+namespace sqlite {
+const AdapterRegistration& Registration()
+{
+    static const AdapterRegistration registration{tbSQLite, [](DriverLink*) { return CreateSqliteAdapter(); }};
+    return registration;
+}
+} // namespace sqlite
 
 } // namespace brivel::db

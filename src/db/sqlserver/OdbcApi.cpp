@@ -19,7 +19,7 @@ std::shared_ptr<const Api> Api::Load()
         return loaded;
 
     auto api = std::make_shared<Api>();
-    api->library = ClientLibrary::Load(OdbcLibraryFiles(), "gerenciador ODBC");
+    api->library = ClientLibrary::Load(ClientLibraryFiles(tbSQLServer), "gerenciador ODBC");
     const ClientLibrary& lib = *api->library;
     lib.resolve(api->AllocHandle, "SQLAllocHandle");
     lib.resolve(api->FreeHandle, "SQLFreeHandle");

@@ -1,4 +1,5 @@
 #include "db/AdapterFactories.h"
+#include "db/AdapterRegistry.h"
 
 #include "core/Error.h"
 #include "db/sqlserver/OdbcApi.h"
@@ -295,5 +296,14 @@ private:
 } // namespace
 
 std::unique_ptr<DbAdapter> CreateSqlServerAdapter() { return std::make_unique<SqlServerAdapter>(); }
+
+// This kind's entry in the adapters the build compiles.
+namespace sqlserver {
+const AdapterRegistration& Registration()
+{
+    static const AdapterRegistration registration{tbSQLServer, [](DriverLink*) { return CreateSqlServerAdapter(); }};
+    return registration;
+}
+} // namespace sqlserver
 
 } // namespace brivel::db
