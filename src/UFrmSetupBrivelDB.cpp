@@ -2,7 +2,6 @@
 #include "UFrmSetupBrivelDB.h"
 
 #include "core/LogLine.h"
-#include "db/AdapterFactories.h"
 #include "ui/MessageBoxes.h"
 #include "ui/PngIcon.h"
 #include "ui/TextConv.h"
@@ -114,8 +113,8 @@ TFrmSetupBrivelDB::TFrmSetupBrivelDB(QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowCloseButtonHint),
       ui(std::make_unique<Ui::TFrmSetupBrivelDB>()),
-      FDPhysPgDriverLink1_("PG", "PostgreSQL", db::PostgresLibraryFiles()),
-      FDPhysOracleDriverLink1_("Ora", "Oracle", db::OracleLibraryFiles()),
+      FDPhysPgDriverLink1_(tbPostgreSQL),
+      FDPhysOracleDriverLink1_(tbOracle),
       FDConnection_(db::DriverLinks{&FDPhysPgDriverLink1_, &FDPhysOracleDriverLink1_}),
       FOperacao(this)
 {

@@ -4,6 +4,7 @@
 #include "core/AppPaths.h"
 #include "core/DbKind.h"
 #include "core/Error.h"
+#include "core/KindDescriptor.h"
 #include "core/ProfileIni.h"
 
 #include <cctype>
@@ -49,9 +50,9 @@ ConfigValues ReadConfigApiIni(const std::string& path)
         v.usuario = ini.ReadString("BANCO", "Usuario");
         v.senha = ini.ReadString("BANCO", "Senha");
         v.banco = ini.ReadString("BANCO", "Banco");
-        // Oracle's Banco is the alias; the service name is kept in its own section.
-        if (v.tipo && KindFromName(*v.tipo) == tbOracle)
-            if (auto service = ini.ReadString("ORACLE", "ServiceName"))
+        // Oracle's Banco is the alias; the service name is kept in the kind's own section.
+        if (const auto kind = v.tipo ? KindFromName(*v.tipo) : std::nullopt; kind && KindOf(*kind).iniAlias)
+            if (auto service = ini.ReadString(ConfigName(*kind), "ServiceName"))
                 v.banco = service;
     } catch (const Error&) {
         throw UsageError{"Não foi possível ler o arquivo de configuração: " + path};
