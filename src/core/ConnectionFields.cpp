@@ -68,7 +68,8 @@ void ValidarCamposConexao(const ConnectionFields& f)
 {
     CheckPage(f);
     const NamedField server{"Servidor", &f.servidor};
-    const NamedField database{KindOf(f.kind()).databaseIsFile ? "Arquivo SQLite" : "Banco / Base / Service Name", &f.database};
+    const NamedField database{KindOf(f.kind()).databaseIsFile ? "Arquivo SQLite" : "Banco / Base / Service Name",
+                              &f.database};
     for (const NamedField& field : {server, database, NamedField{"Porta", &f.porta},
                                     NamedField{"Usuário", &f.usuario}, NamedField{"Senha", &f.senha}})
         CheckText(field);

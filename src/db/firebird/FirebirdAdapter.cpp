@@ -636,7 +636,9 @@ std::unique_ptr<DbAdapter> CreateFirebirdAdapter() { return std::make_unique<Fir
 namespace firebird {
 const AdapterRegistration& Registration()
 {
-    static const AdapterRegistration registration{tbFirebird, [](DriverLink*) { return CreateFirebirdAdapter(); }};
+    static const AdapterRegistration registration{tbFirebird, [](DriverLink*) {
+        return CreateFirebirdAdapter();
+    }};
     return registration;
 }
 } // namespace firebird

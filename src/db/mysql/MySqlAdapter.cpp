@@ -563,7 +563,9 @@ std::unique_ptr<DbAdapter> CreateMySqlAdapter() { return std::make_unique<MySqlA
 namespace mysql {
 const AdapterRegistration& Registration()
 {
-    static const AdapterRegistration registration{tbMySQL, [](DriverLink*) { return CreateMySqlAdapter(); }};
+    static const AdapterRegistration registration{tbMySQL, [](DriverLink*) {
+        return CreateMySqlAdapter();
+    }};
     return registration;
 }
 } // namespace mysql

@@ -498,7 +498,9 @@ std::unique_ptr<DbAdapter> CreateOracleAdapter(std::shared_ptr<ClientLibrary> oc
 namespace oracle {
 const AdapterRegistration& Registration()
 {
-    static const AdapterRegistration registration{tbOracle, [](DriverLink* link) { return CreateOracleAdapter(link->library(), link->VendorHome); }};
+    static const AdapterRegistration registration{tbOracle, [](DriverLink* link) {
+        return CreateOracleAdapter(link->library(), link->VendorHome);
+    }};
     return registration;
 }
 } // namespace oracle

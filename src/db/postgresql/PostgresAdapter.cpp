@@ -386,7 +386,9 @@ std::unique_ptr<DbAdapter> CreatePostgresAdapter(std::shared_ptr<ClientLibrary> 
 namespace postgresql {
 const AdapterRegistration& Registration()
 {
-    static const AdapterRegistration registration{tbPostgreSQL, [](DriverLink* link) { return CreatePostgresAdapter(link->library()); }};
+    static const AdapterRegistration registration{tbPostgreSQL, [](DriverLink* link) {
+        return CreatePostgresAdapter(link->library());
+    }};
     return registration;
 }
 } // namespace postgresql

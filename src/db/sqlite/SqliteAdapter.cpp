@@ -311,7 +311,9 @@ std::unique_ptr<DbAdapter> CreateSqliteAdapter() { return std::make_unique<Sqlit
 namespace sqlite {
 const AdapterRegistration& Registration()
 {
-    static const AdapterRegistration registration{tbSQLite, [](DriverLink*) { return CreateSqliteAdapter(); }};
+    static const AdapterRegistration registration{tbSQLite, [](DriverLink*) {
+        return CreateSqliteAdapter();
+    }};
     return registration;
 }
 } // namespace sqlite

@@ -301,7 +301,9 @@ std::unique_ptr<DbAdapter> CreateSqlServerAdapter() { return std::make_unique<Sq
 namespace sqlserver {
 const AdapterRegistration& Registration()
 {
-    static const AdapterRegistration registration{tbSQLServer, [](DriverLink*) { return CreateSqlServerAdapter(); }};
+    static const AdapterRegistration registration{tbSQLServer, [](DriverLink*) {
+        return CreateSqlServerAdapter();
+    }};
     return registration;
 }
 } // namespace sqlserver
