@@ -11,13 +11,13 @@ using namespace brivel::test;
 
 namespace {
 
-// The rectangle of the pixels darker than the background.
+// The rectangle of the pixels darker than the white background, anti-aliased edges included.
 QRect Ink(const QImage& image)
 {
     QRect ink;
     for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x)
-            if (qGray(image.pixel(x, y)) < 128)
+            if (qGray(image.pixel(x, y)) < 192)
                 ink |= QRect(x, y, 1, 1);
     return ink;
 }
@@ -57,8 +57,8 @@ private slots:
                                  .arg(box.width())
                                  .arg(box.height());
         QVERIFY2(!ink.isEmpty(), qPrintable(what));
-        // Anti-aliased edges lighter than the threshold leave a pixel or so out.
-        QVERIFY2(ink.width() >= box.width() - 2 && ink.height() >= box.height() - 2, qPrintable(what));
+        // Clipped, Tahoma's ")" and "-" lost a column, "j" everything.
+        QVERIFY2(ink.width() >= box.width() && ink.height() >= box.height(), qPrintable(what));
     }
 };
 
