@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QFontDatabase>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -45,6 +46,11 @@ int main(int argc, char** argv)
 #ifdef Q_OS_WIN
     QFont::insertSubstitutions(QStringLiteral("Segoe UI"),
                                {QStringLiteral("Tahoma"), QStringLiteral("Microsoft Sans Serif"), QStringLiteral("Arial")});
+    if (!QFontDatabase::hasFamily(QStringLiteral("Segoe UI"))) {  // as the wizard: DirectWrite draws the fallback
+        QFont substitute = QApplication::font();
+        substitute.setHintingPreference(QFont::PreferVerticalHinting);
+        QApplication::setFont(substitute);
+    }
 #endif
     window.setFont(QFont(QStringLiteral("Segoe UI"), 9));
     window.resize(800, 450);

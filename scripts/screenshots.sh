@@ -3,9 +3,34 @@
 # server, leads it through a SQLite installation with xdotool and saves the
 # pages with ImageMagick's import into docs/images/.
 # Usage: scripts/screenshots.sh [BUILD_DIR]   (default: build/)
+#        scripts/screenshots.sh --windows      the Windows program under Wine (windows-*.png):
+#          built by scripts/build-windows-wizard.sh, the SQLite flow of its GUI tests on
+#          Wine's windows platform saves the same pages.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=$root/docs/images
+
+if [ "${1:-}" = --windows ]; then
+  cd "$root"
+  base=${BRIVEL_WIN_WIZARD_DIR:-$root/build-win-wizard}
+  # shellcheck source=scripts/wine-session.sh
+  . scripts/wine-session.sh
+  wine_for_kernel
+  scripts/build-windows-wizard.sh "$arch" "$base" >/dev/null
+  wine_prefix brivel-wine-shots
+  wine_display
+  shots=$prefix/shots
+  mkdir -p "$shots"
+  (cd "$shots" && BRIVEL_SCREENSHOTS=$(winepath -w "$shots") timeout 300 "${wine[@]}" \
+    "$base/$arch/bin/gui_windows_sqlite_flow.exe" -platform windows -o "$shots/flow.txt,txt" >/dev/null 2>&1) ||
+    { cat "$shots/flow.txt" >&2 2>/dev/null; echo "screenshots: the SQLite flow failed under Wine" >&2; exit 1; }
+  mkdir -p "$out"
+  for pair in 1-boas-vindas:welcome 2-conexao-sqlite:connection-sqlite 3-instalacao:installation 4-final:final-log; do
+    convert "$shots/${pair%%:*}.png" -define png:exclude-chunks=date,time "$out/windows-${pair#*:}.png"
+  done
+  echo "Saved in $out: windows-{welcome,connection-sqlite,installation,final-log}.png ($arch build under Wine)"
+  exit 0
+fi
 
 if [ "${1:-}" = --inner ]; then
   # On the virtual X server: $2 the program's folder, $3 the SQLite file, $4 where the pictures go.

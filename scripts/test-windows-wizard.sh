@@ -5,7 +5,7 @@
 #    exactly the expected files, each importing only Windows' own DLLs and the folder's;
 #  - the portable ZIP, the MSI and the interactive setup of that folder (build-win-wizard/packages);
 #  - under Wine: the window's test suites that need no server (offscreen), the SQLite
-#    flow on Wine's own windows platform on Xvfb with screenshots
+#    flow and the log's glyphs on Wine's own windows platform on Xvfb, with screenshots
 #    (build-win-wizard/screenshots), the start-up check of a folder it may not
 #    write, and the MSI: silent install into a chosen folder, the installed
 #    program started and closed, an upgrade in place, a silent uninstall that
@@ -111,8 +111,13 @@ run_qt_test() {  # log name, program, arguments...
     status=1
   fi
 }
-for t in gui_window gui_export gui_windows_sqlite_flow gui_windows_startup_folder; do
+for t in gui_window gui_export gui_windows_sqlite_flow gui_windows_startup_folder gui_windows_shown_paths; do
   run_qt_test "$t" "$t"
+done
+# Each case in a process of its own: what it checks happens right after the start.
+for c in readAfterTheFirstPaintNotBefore fileDialogOpenedAtOnce textAreaContextMenuAtOnce \
+         questionBoxShownAtStartUp stopQuestionShownAtStartUpKeepsItsTexts; do
+  run_qt_test "gui_qt_texts.$c" gui_qt_texts "$c"
 done
 step "The window's suites under Wine (offscreen)"
 
@@ -120,9 +125,10 @@ step "The window's suites under Wine (offscreen)"
 wine_display
 BRIVEL_SCREENSHOTS=$(winepath -w "$base/screenshots") \
   run_qt_test gui_windows_sqlite_flow.windows gui_windows_sqlite_flow -platform windows
-for shot in 1-boas-vindas 2-conexao-sqlite 3-final; do
+for shot in 1-boas-vindas 2-conexao-sqlite 3-instalacao 4-final; do
   [ -s "$base/screenshots/$shot.png" ] || { echo "no screenshot $shot.png" >&2; status=1; }
 done
+run_qt_test gui_windows_text_rendering.windows gui_windows_text_rendering -platform windows
 step "The SQLite flow on the windows platform (screenshots in $base/screenshots)"
 
 # Starts a program on the display, waits for its window, closes it as the user

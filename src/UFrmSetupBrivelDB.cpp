@@ -7,8 +7,10 @@
 #include "ui/TextConv.h"
 #include "ui_UFrmSetupBrivelDB.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QFont>
+#include <QFontDatabase>
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QLocale>
@@ -125,6 +127,16 @@ TFrmSetupBrivelDB::TFrmSetupBrivelDB(QWidget* parent)
     // Windows' dialog font instead.
     QFont::insertSubstitutions(QStringLiteral("Segoe UI"),
                                {QStringLiteral("Tahoma"), QStringLiteral("Microsoft Sans Serif"), QStringLiteral("Arial")});
+    if (!QFontDatabase::hasFamily(QStringLiteral("Segoe UI"))) {
+        // Wine's Tahoma carries bitmaps for 8 to 16 pixels (9 points at 96 DPI is 12),
+        // which Windows draws outside the glyph box that Qt's GDI engine sizes from
+        // the outline: ")" comes out as a tick, "j" and "-" go missing. The
+        // DirectWrite engine, which Qt takes for this hinting, draws the outline.
+        // On the application's font, so that boxes and dialogs take it too.
+        QFont substitute = QApplication::font();
+        substitute.setHintingPreference(QFont::PreferVerticalHinting);
+        QApplication::setFont(substitute);
+    }
 #endif
     ui->setupUi(this);
     FDConnection_.setBusyObserver(&FDGUIxWaitCursor1);

@@ -14,6 +14,7 @@
 #include "ui_UFrmSetupBrivelDB.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileDialog>
 #include <QPalette>
 
@@ -48,7 +49,7 @@ void TFrmSetupBrivelDB::AjustarCamposPorBanco()
             e->clear();
         ui->btnArquivo->setVisible(true);
         if (ui->edtDatabase->text().trimmed().isEmpty())
-            ui->edtDatabase->setText(Q(ExecutableFolder()) + QStringLiteral("brivel.db"));
+            ui->edtDatabase->setText(QDir::toNativeSeparators(Q(ExecutableFolder()) + QStringLiteral("brivel.db")));
     } else {
         ui->lblDatabase->setText(QStringLiteral("Banco / Base / Service Name"));
         for (QLineEdit* e : serverFields)
@@ -157,7 +158,11 @@ void TFrmSetupBrivelDB::ConfigurarOracleClientLocal()
     FDPhysOracleDriverLink1_.VendorLib = setup.libraryPath;
 }
 
-QString TFrmSetupBrivelDB::ArquivoConfigApiINI() const { return Q(ConfigApiIniPath(ExecutableFolder())); }
+// Shown to the user (log, boxes) as the platform writes paths.
+QString TFrmSetupBrivelDB::ArquivoConfigApiINI() const
+{
+    return QDir::toNativeSeparators(Q(ConfigApiIniPath(ExecutableFolder())));
+}
 
 void TFrmSetupBrivelDB::SalvarConfigApiINI()
 {

@@ -45,6 +45,17 @@ void Portuguese(CLI::App& app)
     app.option_defaults()->group("Opções");
 }
 
+// A file named on the command line is shown as the platform writes paths.
+std::string NativePath(std::string path)
+{
+#ifdef _WIN32
+    for (char& c : path)
+        if (c == '/')
+            c = '\\';
+#endif
+    return path;
+}
+
 void ConnectionOptions(CLI::App* sub, Options& o, bool kindOnly = false)
 {
     sub->add_option("--tipo", o.tipo,
@@ -52,7 +63,8 @@ void ConnectionOptions(CLI::App* sub, Options& o, bool kindOnly = false)
                     "mostrado no assistente, como \"SQL Server\")")
         ->option_text("TIPO");
     sub->add_option("--de-config", o.deConfig, "Lê os valores de conexão de um configApi.ini; as opções têm precedência")
-        ->option_text("ARQUIVO");
+        ->option_text("ARQUIVO")
+        ->transform(NativePath);
     if (kindOnly)
         return;
     sub->add_option("--servidor", o.servidor, "Servidor ou IP")->option_text("TEXTO");
@@ -60,7 +72,9 @@ void ConnectionOptions(CLI::App* sub, Options& o, bool kindOnly = false)
     sub->add_option("--banco", o.banco, "Banco, base, arquivo SQLite/Firebird ou service name (Oracle)")
         ->option_text("TEXTO");
     sub->add_option("--usuario", o.usuario, "Usuário")->option_text("TEXTO");
-    sub->add_option("--senha-arquivo", o.senhaArquivo, "Lê a senha da primeira linha do arquivo")->option_text("ARQUIVO");
+    sub->add_option("--senha-arquivo", o.senhaArquivo, "Lê a senha da primeira linha do arquivo")
+        ->option_text("ARQUIVO")
+        ->transform(NativePath);
     sub->add_option("--senha", o.senha, "Senha (evite: outros usuários podem ler a linha de comando)")
         ->option_text("TEXTO");
 }
@@ -120,13 +134,15 @@ int main(int argc, char** argv)
     CLI::App* testar = app.add_subcommand("testar", "Testa a conexão e grava o configApi.ini, como o assistente");
     ConnectionOptions(testar, o);
     testar->add_option("--config", o.config, "Onde gravar o configApi.ini (padrão: ao lado do executável)")
-        ->option_text("ARQUIVO");
+        ->option_text("ARQUIVO")
+        ->transform(NativePath);
     OutputOptions(testar, o);
 
     CLI::App* script = app.add_subcommand("script", "Imprime o script de criação do tipo de banco (sem conectar)");
     ConnectionOptions(script, o, true);
     script->add_option("--saida", o.saida, "Grava o script neste arquivo (UTF-8 com BOM), como o botão Salvar Script")
-        ->option_text("ARQUIVO");
+        ->option_text("ARQUIVO")
+        ->transform(NativePath);
     OutputOptions(script, o);
 
     CLI::App* instalar =

@@ -281,8 +281,9 @@ private slots:
         } else {
             for (const char* name : {"edtServidor", "edtPorta", "edtUsuario", "edtSenha"})
                 QVERIFY(wz.edit(name)->text().isEmpty());
-            QCOMPARE(wz.edit("edtDatabase")->text(), QString::fromStdString(ExecutableFolder()) + "brivel.db");
-            QVERIFY(wz.edit("edtDatabase")->text().startsWith(wz.exeFolder().path()));
+            QCOMPARE(wz.edit("edtDatabase")->text(),
+                     QDir::toNativeSeparators(QString::fromStdString(ExecutableFolder()) + "brivel.db"));
+            QVERIFY(wz.edit("edtDatabase")->text().startsWith(QDir::toNativeSeparators(wz.exeFolder().path())));
         }
         QVERIFY(!wz.button("btnAvancar")->isEnabled());
     }

@@ -94,3 +94,22 @@ TEST_CASE("setupbriveldb-cli: instalar on SQLite in a non-ASCII folder, again, t
     CHECK_EQ(r.code, DWORD(2));
     CHECK_EQ(Has(r.err, "Informe o banco/base/arquivo/service name."), "found: " + std::string("Informe o banco/base/arquivo/service name."));
 }
+
+TEST_CASE("setupbriveldb-cli: a file named with / is shown with \\")
+{
+    wintest::TempFolder dir("Instalação");
+    std::string config = dir.file("configApi.ini");
+    for (char& c : config)
+        if (c == '\\')
+            c = '/';
+    Run r = RunCli(L"testar --tipo sqlite --banco \"" + wintest::W(dir.file("brivel.db")) + L"\" --config \"" +
+                       wintest::W(config) + L"\"",
+                   dir);
+    CHECK_EQ(r.code, DWORD(0));
+    std::string shown = config;
+    for (char& c : shown)
+        if (c == '/')
+            c = '\\';
+    const std::string line = "Arquivo configApi.ini criado em: " + shown;
+    CHECK_EQ(Has(r.err, line), "found: " + line);
+}
