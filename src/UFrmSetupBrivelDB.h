@@ -2,6 +2,7 @@
 #include "core/ConnectionFields.h"
 #include "core/DbKind.h"
 #include "db/Connection.h"
+#include "db/ConnectionSetup.h"
 #include "db/DriverLink.h"
 #include "ui/DbWorker.h"
 #include "ui/OperationInputBlocker.h"
@@ -102,6 +103,8 @@ private:
     void onKindTextEdited(const QString& text);
     brivel::ConnectionFields camposConexao() const;
     void ConfigurarConexao(const brivel::ConnectionFields& campos);
+    // The connection set-up's lines, into the activity log.
+    brivel::db::SetupLog logDaConexao();
     // The connection's definition is the one the page's fields give now.
     bool ConexaoIgualATela() const;
     // Runs database work on the worker thread while this one keeps the window alive.

@@ -7,7 +7,7 @@
 #include "core/ConnectionDefinition.h"
 #include "core/ConnectionFields.h"
 #include "core/Error.h"
-#include "core/LocalClients.h"
+#include "db/ConnectionSetup.h"
 #include "ui/MessageBoxes.h"
 #include "ui/TextConv.h"
 #include "ui_UFrmSetupBrivelDB.h"
@@ -117,18 +117,7 @@ void TFrmSetupBrivelDB::ConfigurarConexao() { ConfigurarConexao(camposConexao())
 void TFrmSetupBrivelDB::ConfigurarConexao(const ConnectionFields& campos)
 {
     // The page's texts are taken beforehand: this runs on the database thread.
-    FDConnection_.close();
-    FDConnection_.clearParams();
-    FDConnection_.setLoginPrompt(false);
-    const TTipoBanco kind = KindFromIndex(campos.kindIndex);
-    if (kind == tbPostgreSQL)
-        ConfigurarPostgreSQLClientLocal();
-    else if (kind == tbOracle)
-        ConfigurarOracleClientLocal();
-    const ConnectionDefinition def = DefinitionFor(campos);
-    FDConnection_.setDriverID(def.driverID());
-    for (const auto& [name, value] : def.params())
-        FDConnection_.setParam(name, value);
+    db::SetUpConnection(FDConnection_, campos, ExecutableFolder(), logDaConexao());
 }
 
 bool TFrmSetupBrivelDB::ConexaoIgualATela() const
@@ -140,20 +129,19 @@ bool TFrmSetupBrivelDB::ConexaoIgualATela() const
     }
 }
 
+db::SetupLog TFrmSetupBrivelDB::logDaConexao()
+{
+    return [this](const std::string& line) { Log(Q(line)); };
+}
+
 void TFrmSetupBrivelDB::ConfigurarPostgreSQLClientLocal()
 {
-    const LocalClientSetup setup = PreparePostgreSQLClient(ExecutableFolder());
-    FDPhysPgDriverLink1_.Release();
-    FDPhysPgDriverLink1_.VendorHome.clear();
-    FDPhysPgDriverLink1_.VendorLib = setup.libraryPath;
-    Log(QStringLiteral("PostgreSQL libpq carregada de: ") + Q(setup.libraryPath));
+    db::UseLocalClient(FDConnection_, tbPostgreSQL, ExecutableFolder(), logDaConexao());
 }
 
 void TFrmSetupBrivelDB::ConfigurarOracleClientLocal()
 {
-    const LocalClientSetup setup = PrepareOracleClient(ExecutableFolder());
-    FDPhysOracleDriverLink1_.VendorHome = setup.homeFolder;
-    FDPhysOracleDriverLink1_.VendorLib = setup.libraryPath;
+    db::UseLocalClient(FDConnection_, tbOracle, ExecutableFolder(), logDaConexao());
 }
 
 QString TFrmSetupBrivelDB::ArquivoConfigApiINI() const { return Q(ConfigApiIniPath(ExecutableFolder())); }
