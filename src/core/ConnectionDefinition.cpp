@@ -67,7 +67,6 @@ ConnectionDefinition DefinitionFor(const ConnectionFields& fields)
     ConnectionDefinition def;
     const TTipoBanco kind = f.kind();
     def.setDriverID(DriverId(kind));
-    def.loginPrompt = false;
     def.set("DriverID", DriverId(kind));
     auto serverKind = [&](const char* lastName, const char* lastValue) {
         def.set("Server", f.servidor);

@@ -37,8 +37,6 @@ public:
     const ConnectionDefinition& definition() const { return def_; }
     // The links given at construction, a process-wide default in place of each one missing.
     const DriverLinks& links() const { return links_; }
-    void setLoginPrompt(bool on) { def_.loginPrompt = on; }
-    bool loginPrompt() const { return def_.loginPrompt; }
 
     void open();
     bool connected() const;

@@ -91,6 +91,5 @@ TEST_CASE("connection definition: each kind's parameters, texts trimmed as confi
         const ConnectionDefinition def = DefinitionFor(c.fields);
         CHECK_EQ(def.driverID(), std::string(c.driver));
         CHECK_EQ(Params(def), c.params);
-        CHECK(!def.loginPrompt);
     }
 }
