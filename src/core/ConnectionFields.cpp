@@ -1,7 +1,7 @@
 #include "core/ConnectionFields.h"
 
 #include "core/Error.h"
-#include "core/StatementSplitter.h"
+#include "core/AsciiText.h"
 #include "core/TextCodec.h"
 
 #include <charconv>

@@ -1,5 +1,7 @@
 #include "core/InstallSteps.h"
 
+#include "core/AsciiText.h"
+
 #include <cctype>
 
 namespace brivel {
@@ -38,7 +40,7 @@ std::string CreatedTableName(const std::string& statement)
         skipSpace();
         size_t k = 0;
         while (expected[k] && i + k < statement.size() &&
-               std::toupper(static_cast<unsigned char>(statement[i + k])) == expected[k])
+               UpperAscii(statement[i + k]) == expected[k])
             ++k;
         if (expected[k] || (i + k < statement.size() && !std::isspace(static_cast<unsigned char>(statement[i + k]))))
             return false;

@@ -5,6 +5,7 @@
 #include "core/ConnectionDefinition.h"
 #include "core/ConnectionFields.h"
 #include "core/SchemaScript.h"
+#include "core/AsciiText.h"
 #include "core/StatementSplitter.h"
 
 using namespace brivel;
