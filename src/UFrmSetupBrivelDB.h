@@ -45,7 +45,6 @@ public:
     // Database kinds and the connection page
     TTipoBanco TipoBancoSelecionado() const;
     QString NomeBancoSelecionado() const;
-    QString TipoBancoConfig() const;
     void AtualizarPortaPadrao();
     void AjustarCamposPorBanco();
     void ValidarCamposConexao() const;
@@ -70,13 +69,9 @@ public:
 
     // Installer
     void CriarEstrutura();
-    bool TabelaExiste(const QString& ATabela);
-    void ExecutarScript(const QString& AScript);
 
     bool conexaoOk() const { return FConexaoOk; }
     brivel::db::Connection& FDConnection() { return FDConnection_; }
-    brivel::db::DriverLink& FDPhysPgDriverLink1() { return FDPhysPgDriverLink1_; }
-    brivel::db::DriverLink& FDPhysOracleDriverLink1() { return FDPhysOracleDriverLink1_; }
 
     // The whole text of memScript with CR LF line breaks, exactly as typed.
     QString textoScript() const;
