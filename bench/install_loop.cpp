@@ -5,13 +5,13 @@
 //
 //   brivel_bench_loop KIND_INDEX SERVER PORT DATABASE USER   (password in BRIVEL_SENHA,
 //                                                           libpq in BRIVEL_BENCH_LIBPQ)
-#include "core/ConnectionDefinition.h"
 #include "core/ConnectionFields.h"
 #include "core/InstallSteps.h"
 #include "core/SchemaScript.h"
 #include "core/StatementSplitter.h"
 #include "db/AdapterFactories.h"
 #include "db/Connection.h"
+#include "db/ConnectionSetup.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -50,11 +50,7 @@ int main(int argc, char** argv)
         if (const char* libpq = std::getenv("BRIVEL_BENCH_LIBPQ"))
             pg.VendorLib = libpq;
         db::Connection c(db::DriverLinks{&pg, &oracle});
-        const ConnectionDefinition def = DefinitionFor(f);
-        c.setLoginPrompt(false);
-        c.setDriverID(def.driverID());
-        for (const auto& [name, value] : def.params())
-            c.setParam(name, value);
+        db::SetUpConnection(c, f);
         const double t0 = NowMs();
         c.open();
         const double t1 = NowMs();

@@ -2,6 +2,7 @@
 #include "core/ConnectionFields.h"
 #include "core/DbKind.h"
 #include "db/Connection.h"
+#include "db/ConnectionSetup.h"
 #include "db/DriverLink.h"
 #include "ui/DbWorker.h"
 #include "ui/OperationInputBlocker.h"
@@ -44,7 +45,6 @@ public:
     // Database kinds and the connection page
     TTipoBanco TipoBancoSelecionado() const;
     QString NomeBancoSelecionado() const;
-    QString TipoBancoConfig() const;
     void AtualizarPortaPadrao();
     void AjustarCamposPorBanco();
     void ValidarCamposConexao() const;
@@ -69,13 +69,9 @@ public:
 
     // Installer
     void CriarEstrutura();
-    bool TabelaExiste(const QString& ATabela);
-    void ExecutarScript(const QString& AScript);
 
     bool conexaoOk() const { return FConexaoOk; }
     brivel::db::Connection& FDConnection() { return FDConnection_; }
-    brivel::db::DriverLink& FDPhysPgDriverLink1() { return FDPhysPgDriverLink1_; }
-    brivel::db::DriverLink& FDPhysOracleDriverLink1() { return FDPhysOracleDriverLink1_; }
 
     // The whole text of memScript with CR LF line breaks, exactly as typed.
     QString textoScript() const;
@@ -102,6 +98,8 @@ private:
     void onKindTextEdited(const QString& text);
     brivel::ConnectionFields camposConexao() const;
     void ConfigurarConexao(const brivel::ConnectionFields& campos);
+    // The connection set-up's lines, into the activity log.
+    brivel::db::SetupLog logDaConexao();
     // The connection's definition is the one the page's fields give now.
     bool ConexaoIgualATela() const;
     // Runs database work on the worker thread while this one keeps the window alive.

@@ -9,6 +9,7 @@
 #include "core/Error.h"
 #include "core/KindDescriptor.h"
 #include "core/LocalClients.h"
+#include "db/ConnectionSetup.h"
 #include "ui/MessageBoxes.h"
 #include "ui/TextConv.h"
 #include "ui_UFrmSetupBrivelDB.h"
@@ -28,8 +29,6 @@ QString TFrmSetupBrivelDB::NomeBancoSelecionado() const
 {
     return QString::fromUtf8(DisplayName(TipoBancoSelecionado()));
 }
-
-QString TFrmSetupBrivelDB::TipoBancoConfig() const { return QString::fromUtf8(ConfigName(TipoBancoSelecionado())); }
 
 void TFrmSetupBrivelDB::AtualizarPortaPadrao()
 {
@@ -119,18 +118,7 @@ void TFrmSetupBrivelDB::ConfigurarConexao() { ConfigurarConexao(camposConexao())
 void TFrmSetupBrivelDB::ConfigurarConexao(const ConnectionFields& campos)
 {
     // The page's texts are taken beforehand: this runs on the database thread.
-    FDConnection_.close();
-    FDConnection_.clearParams();
-    FDConnection_.setLoginPrompt(false);
-    const TTipoBanco kind = KindFromIndex(campos.kindIndex);
-    if (kind == tbPostgreSQL)
-        ConfigurarPostgreSQLClientLocal();
-    else if (kind == tbOracle)
-        ConfigurarOracleClientLocal();
-    const ConnectionDefinition def = DefinitionFor(campos);
-    FDConnection_.setDriverID(def.driverID());
-    for (const auto& [name, value] : def.params())
-        FDConnection_.setParam(name, value);
+    db::SetUpConnection(FDConnection_, campos, ExecutableFolder(), logDaConexao());
 }
 
 bool TFrmSetupBrivelDB::ConexaoIgualATela() const
@@ -142,20 +130,19 @@ bool TFrmSetupBrivelDB::ConexaoIgualATela() const
     }
 }
 
+db::SetupLog TFrmSetupBrivelDB::logDaConexao()
+{
+    return [this](const std::string& line) { Log(Q(line)); };
+}
+
 void TFrmSetupBrivelDB::ConfigurarPostgreSQLClientLocal()
 {
-    const LocalClientSetup setup = PreparePostgreSQLClient(ExecutableFolder());
-    FDPhysPgDriverLink1_.Release();
-    FDPhysPgDriverLink1_.VendorHome.clear();
-    FDPhysPgDriverLink1_.VendorLib = setup.libraryPath;
-    Log(QStringLiteral("PostgreSQL libpq carregada de: ") + Q(setup.libraryPath));
+    db::UseLocalClient(FDConnection_, tbPostgreSQL, ExecutableFolder(), logDaConexao());
 }
 
 void TFrmSetupBrivelDB::ConfigurarOracleClientLocal()
 {
-    const LocalClientSetup setup = PrepareOracleClient(ExecutableFolder());
-    FDPhysOracleDriverLink1_.VendorHome = setup.homeFolder;
-    FDPhysOracleDriverLink1_.VendorLib = setup.libraryPath;
+    db::UseLocalClient(FDConnection_, tbOracle, ExecutableFolder(), logDaConexao());
 }
 
 // Shown to the user (log, boxes) as the platform writes paths.

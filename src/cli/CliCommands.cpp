@@ -3,12 +3,11 @@
 #include "cli/Terminal.h"
 #include "core/AppPaths.h"
 #include "core/ConfigApiIni.h"
-#include "core/ConnectionDefinition.h"
 #include "core/Error.h"
-#include "core/LocalClients.h"
 #include "core/SchemaScript.h"
 #include "db/AdapterFactories.h"
 #include "db/Connection.h"
+#include "db/ConnectionSetup.h"
 #include "flow/InstallFlow.h"
 
 #include <algorithm>
@@ -30,28 +29,10 @@ struct Session {
     db::DriverLink oracle{"Ora", "Oracle", db::OracleLibraryFiles()};
     db::Connection conn{db::DriverLinks{&pg, &oracle}};
 
-    // The wizard's connection definition for the fields, its client library
-    // taken from beside the executable for PostgreSQL and Oracle.
+    // The wizard's connection set-up, the client libraries taken from beside the executable.
     void define(const ConnectionFields& f, InstallLog& log)
     {
-        conn.close();
-        conn.clearParams();
-        conn.setLoginPrompt(false);
-        if (f.kind() == tbPostgreSQL) {
-            const LocalClientSetup setup = PreparePostgreSQLClient(ExecutableFolder());
-            pg.Release();
-            pg.VendorHome.clear();
-            pg.VendorLib = setup.libraryPath;
-            log.line("PostgreSQL libpq carregada de: " + setup.libraryPath);
-        } else if (f.kind() == tbOracle) {
-            const LocalClientSetup setup = PrepareOracleClient(ExecutableFolder());
-            oracle.VendorHome = setup.homeFolder;
-            oracle.VendorLib = setup.libraryPath;
-        }
-        const ConnectionDefinition def = DefinitionFor(f);
-        conn.setDriverID(def.driverID());
-        for (const auto& [name, value] : def.params())
-            conn.setParam(name, value);
+        db::SetUpConnection(conn, f, ExecutableFolder(), [&log](const std::string& line) { log.line(line); });
     }
 };
 

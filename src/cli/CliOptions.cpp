@@ -2,6 +2,7 @@
 
 #include "cli/Terminal.h"
 #include "core/AppPaths.h"
+#include "core/AsciiText.h"
 #include "core/DbKind.h"
 #include "core/Error.h"
 #include "core/KindDescriptor.h"
@@ -19,7 +20,7 @@ std::string Compact(const std::string& s)
     std::string out;
     for (unsigned char c : s)
         if (c != ' ')
-            out += static_cast<char>(std::toupper(c));
+            out += UpperAscii(static_cast<char>(c));
     return out;
 }
 } // namespace

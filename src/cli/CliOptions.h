@@ -29,8 +29,9 @@ struct Options {
 // "MYSQL", "mysql", "SQL Server", "sqlserver"...: the kind; nullopt for anything else.
 std::optional<TTipoBanco> KindFromName(const std::string& name);
 
-// Where the password came from, for the warning about the command line.
-enum class PasswordSource { None, Option, File, Environment, Config, Prompt };
+// Where the password came from, for the warning about the command line; None
+// leaves it to be asked on the terminal.
+enum class PasswordSource { None, Option, File, Environment, Config };
 
 struct ResolvedFields {
     ConnectionFields fields;

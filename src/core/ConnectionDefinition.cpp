@@ -77,7 +77,6 @@ ConnectionDefinition DefinitionFor(const ConnectionFields& fields)
     ConnectionDefinition def;
     const TTipoBanco kind = f.kind();
     def.setDriverID(DriverId(kind));
-    def.loginPrompt = false;
     def.set("DriverID", DriverId(kind));
     KindOf(kind).connectionParameters(def, f);
     return def;

@@ -21,9 +21,7 @@ public:
     std::string value(const std::string& name) const;
     const std::vector<Param>& params() const { return params_; }
 
-    bool loginPrompt = true;
-
-    // Same driver, same parameters in the same order, same login prompt.
+    // Same driver, same parameters in the same order.
     bool operator==(const ConnectionDefinition&) const = default;
 
 private:

@@ -2,7 +2,7 @@
 
 #include "core/Error.h"
 #include "core/KindDescriptor.h"
-#include "core/StatementSplitter.h"
+#include "core/AsciiText.h"
 #include "core/TextCodec.h"
 
 #include <charconv>

@@ -1,6 +1,7 @@
 #include "core/InstallSteps.h"
 
 #include "core/KindDescriptor.h"
+#include "core/AsciiText.h"
 
 #include <cctype>
 
@@ -23,7 +24,7 @@ std::string CreatedTableName(const std::string& statement)
         skipSpace();
         size_t k = 0;
         while (expected[k] && i + k < statement.size() &&
-               std::toupper(static_cast<unsigned char>(statement[i + k])) == expected[k])
+               UpperAscii(statement[i + k]) == expected[k])
             ++k;
         if (expected[k] || (i + k < statement.size() && !std::isspace(static_cast<unsigned char>(statement[i + k]))))
             return false;

@@ -1,6 +1,7 @@
 #include "core/LocalClients.h"
 
 #include "core/AppPaths.h"
+#include "core/AsciiText.h"
 #include "core/Error.h"
 #include "core/KindDescriptor.h"
 
@@ -25,14 +26,6 @@ static const char* const kOracleDataPattern = "libociei.so";
 std::string ClientArchitectureText()
 {
     return "de " + std::to_string(sizeof(void*) * 8) + " bits (a mesma arquitetura deste programa)";
-}
-
-std::string UpperAsciiOnly(std::string text)
-{
-    for (char& c : text)
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-    return text;
 }
 
 LocalClientSetup PreparePostgreSQLClient(const std::string& exeFolder)
@@ -65,7 +58,7 @@ LocalClientSetup PrepareOracleClient(const std::string& exeFolder)
         throw Error(std::string("Não foi encontrado o arquivo ") + kOracleDataPattern +
                     " na pasta do sistema.\r\nCopie o Oracle Instant Client completo para a pasta do EXE.");
     const std::string path = GetEnv("PATH");
-    if (UpperAsciiOnly(path).find(UpperAsciiOnly(folder)) == std::string::npos)
+    if (UpperAscii(path).find(UpperAscii(folder)) == std::string::npos)
         SetEnv("PATH", folder + kPathListSeparator + path);
     return {folder + OracleLocalLibraryName(), folder};
 }

@@ -28,7 +28,4 @@ LocalClientSetup PreparePostgreSQLClient(const std::string& exeFolder);
 // only when its text (letters a-z compared without case) is not in PATH yet.
 LocalClientSetup PrepareOracleClient(const std::string& exeFolder);
 
-// Upper-cases the letters a to z only.
-std::string UpperAsciiOnly(std::string text);
-
 } // namespace brivel

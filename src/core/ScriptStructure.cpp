@@ -3,6 +3,7 @@
 #include "core/InstallSteps.h"
 #include "core/KindDescriptor.h"
 #include "core/SchemaScript.h"
+#include "core/AsciiText.h"
 #include "core/StatementSplitter.h"
 
 #include <cctype>
@@ -10,13 +11,6 @@
 namespace brivel {
 
 namespace {
-
-std::string Upper(std::string s)
-{
-    for (char& c : s)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return s;
-}
 
 std::string FirstWord(const std::string& text)
 {
@@ -90,11 +84,11 @@ ScriptStructure StructureFor(TTipoBanco kind)
         if (!created.empty()) {
             ScriptTable t{created, st.sql, {}, {}};
             for (const std::string& item : ListAfter(st.sql, 0)) {
-                const std::string word = Upper(FirstWord(item));
+                const std::string word = UpperAscii(FirstWord(item));
                 if (word == "CONSTRAINT") {
-                    const size_t pk = Upper(item).find("PRIMARY KEY");
+                    const size_t pk = UpperAscii(item).find("PRIMARY KEY");
                     if (pk != std::string::npos && t.keyColumn.empty())
-                        t.keyColumn = Upper(FirstWord(ListAfter(item, pk).front()));
+                        t.keyColumn = UpperAscii(FirstWord(ListAfter(item, pk).front()));
                 } else if (!word.empty()) {
                     t.columns.push_back(word);
                 }
@@ -102,12 +96,12 @@ ScriptStructure StructureFor(TTipoBanco kind)
             s.tables.push_back(std::move(t));
             continue;
         }
-        const std::string upper = Upper(st.sql);
+        const std::string upper = UpperAscii(st.sql);
         if (upper.rfind("INSERT INTO ", 0) != 0)
             continue;  // the counter UPDATE: the counters below are inserted with their value
         SeedRow seed;
         seed.table = FirstWord(st.sql.substr(12));
-        seed.keyColumn = Upper(ListAfter(st.sql, 0).front());
+        seed.keyColumn = UpperAscii(ListAfter(st.sql, 0).front());
         const std::string value = ListAfter(st.sql, upper.find("VALUES")).front();
         seed.keyIsText = !value.empty() && value.front() == '\'';
         seed.key = Unquoted(value);
@@ -127,7 +121,7 @@ ScriptStructure StructureFor(TTipoBanco kind)
 std::string ColumnExistenceQuery(TTipoBanco kind, const std::string& table)
 {
     // `table` is one of the script's own names, never user input.
-    const std::string t = "'" + Upper(table) + "'";
+    const std::string t = "'" + UpperAscii(table) + "'";
     return KindOf(kind).columnExistenceQuery(t);
 }
 

@@ -1,16 +1,8 @@
 #include "core/StatementSplitter.h"
 
-namespace brivel {
+#include "core/AsciiText.h"
 
-std::string TrimControl(const std::string& text)
-{
-    size_t begin = 0, end = text.size();
-    while (begin < end && static_cast<unsigned char>(text[begin]) <= 32)
-        ++begin;
-    while (end > begin && static_cast<unsigned char>(text[end - 1]) <= 32)
-        --end;
-    return text.substr(begin, end - begin);
-}
+namespace brivel {
 
 namespace {
 

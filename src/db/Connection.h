@@ -35,8 +35,8 @@ public:
     void setParam(const std::string& name, const std::string& value) { def_.set(name, value); }
     void clearParams() { def_.clear(); }
     const ConnectionDefinition& definition() const { return def_; }
-    void setLoginPrompt(bool on) { def_.loginPrompt = on; }
-    bool loginPrompt() const { return def_.loginPrompt; }
+    // The links given at construction, a process-wide default in place of each one missing.
+    const DriverLinks& links() const { return links_; }
 
     void open();
     bool connected() const;

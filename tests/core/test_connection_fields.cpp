@@ -188,7 +188,6 @@ private slots:
         const ConnectionDefinition def = DefinitionFor(f);
         QCOMPARE(QString::fromStdString(def.driverID()), driver);
         QCOMPARE(Params(def), params);
-        QVERIFY(!def.loginPrompt);
     }
 
     void oracleDescriptorExample()

@@ -54,7 +54,7 @@ QString ProblemAsNobody(const QString& folder)
 
 } // namespace
 
-class TestFolderAccess : public QObject {
+class FolderAccessTest : public QObject {
     Q_OBJECT
 private slots:
     // A folder the program may write: no problem, and an existing file keeps its
@@ -135,5 +135,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestFolderAccess)
+QTEST_GUILESS_MAIN(FolderAccessTest)
 #include "test_folder_access.moc"

@@ -93,8 +93,6 @@ private slots:
         PrepareOracleClient(folder.toStdString());  // twice: at most once
         QCOMPARE(QString::fromStdString(GetEnv("PATH")), prepended ? folder + ':' + path : path);
     }
-
-    void upperCasesOnlyAsciiLetters() { QCOMPARE(UpperAsciiOnly("ação/Zz9"), std::string("AçãO/ZZ9")); }
 };
 
 QTEST_APPLESS_MAIN(LocalClientsTest)

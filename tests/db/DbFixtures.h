@@ -1,7 +1,9 @@
 #pragma once
 // Small helpers shared by the connection-layer tests.
 #include "core/Error.h"
+#include "core/ConnectionFields.h"
 #include "db/Connection.h"
+#include "db/ConnectionSetup.h"
 #include "support/ErrorOf.h"
 #include "support/TestServers.h"
 
@@ -21,30 +23,26 @@ namespace brivel::test {
 // The PostgreSQL definition the connection page builds, for `database` on the test server.
 inline void DefinePg(db::Connection& c, const PgServer& s, const QString& database, const QString& password)
 {
-    c.close();
-    c.clearParams();
-    c.setLoginPrompt(false);
-    c.setDriverID("PG");
-    c.setParam("DriverID", "PG");
-    c.setParam("Server", s.host.toStdString());
-    c.setParam("Port", s.port.toStdString());
-    c.setParam("Database", database.toStdString());
-    c.setParam("User_Name", s.user.toStdString());
-    c.setParam("Password", password.toStdString());
-    c.setParam("CharacterSet", "utf8");
+    ConnectionFields f;
+    f.kindIndex = tbPostgreSQL;
+    f.servidor = s.host.toStdString();
+    f.porta = s.port.toStdString();
+    f.database = database.toStdString();
+    f.usuario = s.user.toStdString();
+    f.senha = password.toStdString();
+    db::SetUpConnection(c, f);
 }
 
 inline void DefineSqlite(db::Connection& c, const QString& file, const QString& locking = QStringLiteral("Normal"),
                          const QString& synchronous = QStringLiteral("Normal"))
 {
-    c.close();
-    c.clearParams();
-    c.setLoginPrompt(false);
-    c.setDriverID("SQLite");
-    c.setParam("DriverID", "SQLite");
-    c.setParam("Database", file.toStdString());
-    c.setParam("LockingMode", locking.toStdString());
-    c.setParam("Synchronous", synchronous.toStdString());
+    ConnectionDefinition def;
+    def.setDriverID("SQLite");
+    def.set("DriverID", "SQLite");
+    def.set("Database", file.toStdString());
+    def.set("LockingMode", locking.toStdString());
+    def.set("Synchronous", synchronous.toStdString());
+    db::Define(c, def);
 }
 
 // Runs `sql` on a SQLite file with the sqlite3 command-line shell; rows as in RunPgSql.

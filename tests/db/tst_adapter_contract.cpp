@@ -8,6 +8,7 @@
 #include "core/LocalClients.h"
 #include "db/AdapterFactories.h"
 #include "db/Connection.h"
+#include "db/ConnectionSetup.h"
 #include "db/DbAdapter.h"
 #include "db/DriverLink.h"
 #include "DbFixtures.h"
@@ -44,14 +45,7 @@ struct KindContext {
     }
 };
 
-void Define(db::Connection& c, const ConnectionFields& f)
-{
-    const ConnectionDefinition def = DefinitionFor(f);
-    c.setDriverID(def.driverID());
-    for (const auto& [name, value] : def.params())
-        c.setParam(name, value);
-    c.setLoginPrompt(false);
-}
+void Define(db::Connection& c, const ConnectionFields& f) { db::SetUpConnection(c, f); }
 
 ConnectionFields Fields(TTipoBanco kind, const QString& host, const QString& port, const QString& database,
                         const QString& user, const QString& password)
@@ -115,12 +109,9 @@ Outcome Prepare(const QString& kind, KindContext& k)
     if (!QFile::copy(QStringLiteral(BRIVEL_FAKE_OCI), k.folder->file("libclntsh.so")))
         return Outcome::Fail("cannot copy the OCI stand-in");
     k.folder->write("libociei.so", QByteArray());
-    const LocalClientSetup setup = PrepareOracleClient(S(k.folder->path()));
     k.oracleLink = std::make_unique<db::DriverLink>("Ora", "Oracle", db::OracleLibraryFiles());
-    k.oracleLink->VendorLib = setup.libraryPath;
-    k.oracleLink->VendorHome = setup.homeFolder;
     k.conn = std::make_unique<db::Connection>(db::DriverLinks{nullptr, k.oracleLink.get()});
-    Define(*k.conn, Fields(tbOracle, "dbhost", "1521", "XEPDB1", "BRIVEL", "tiger"));
+    db::SetUpConnection(*k.conn, Fields(tbOracle, "dbhost", "1521", "XEPDB1", "BRIVEL", "tiger"), S(k.folder->path()));
     k.from = " FROM DUAL";
     return {};
 }

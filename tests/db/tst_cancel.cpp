@@ -8,6 +8,7 @@
 #include "core/LocalClients.h"
 #include "db/AdapterFactories.h"
 #include "db/Connection.h"
+#include "db/ConnectionSetup.h"
 #include "db/DriverLink.h"
 #include "db/oracle/OracleSql.h"
 #include "DbFixtures.h"
@@ -31,13 +32,7 @@ namespace {
 
 std::string S(const QString& s) { return s.toStdString(); }
 
-void Define(db::Connection& c, const ConnectionDefinition& def)
-{
-    c.setDriverID(def.driverID());
-    for (const auto& [name, value] : def.params())
-        c.setParam(name, value);
-    c.setLoginPrompt(false);
-}
+using db::Define;
 
 ConnectionDefinition PgDefinition(const PgServer& s, const QString& db)
 {

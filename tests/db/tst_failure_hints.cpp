@@ -8,6 +8,7 @@
 #include "core/LocalClients.h"
 #include "db/AdapterFactories.h"
 #include "db/Connection.h"
+#include "db/ConnectionSetup.h"
 #include "db/DriverLink.h"
 #include "DbFixtures.h"
 #include "db/sqlserver/OdbcApi.h"
@@ -220,12 +221,8 @@ private slots:
         QFETCH(QString, ownText);
         Attempt a;
         BRIVEL_REQUIRE(Prepare(kind, what, a));
-        const ConnectionDefinition def = DefinitionFor(a.fields);
         db::Connection c(db::DriverLinks{nullptr, a.oracleLink.get()});
-        c.setDriverID(def.driverID());
-        for (const auto& [name, value] : def.params())
-            c.setParam(name, value);
-        c.setLoginPrompt(false);
+        db::SetUpConnection(c, a.fields);
 
         FailureCause seen = FailureCause::Unknown;
         QString message;
@@ -240,7 +237,7 @@ private slots:
         }
         QVERIFY2(static_cast<int>(seen) == cause, qPrintable(message));
         // The library's text first, untouched; then the hint, once, as the last line.
-        const QString hint = QString::fromStdString(FailureHint(seen, def));
+        const QString hint = QString::fromStdString(FailureHint(seen, c.definition()));
         QVERIFY2(message.endsWith(QStringLiteral("\r\n") + hint), qPrintable(message));
         const QString own = message.left(message.size() - hint.size() - 2);
         QVERIFY2(own.contains(ownText), qPrintable(message));

@@ -4,6 +4,7 @@
 #include "core/Error.h"
 #include "db/AdapterFactories.h"
 #include "db/Connection.h"
+#include "db/ConnectionSetup.h"
 #include "db/firebird/FirebirdAdapter.h"
 #include "support/TestServers.h"
 #include "support/ErrorOf.h"
@@ -57,13 +58,7 @@ private:
             QTest::qFail(qPrintable(o.message), __FILE__, __LINE__);
             return false;
         }
-        conn_.close();
-        conn_.clearParams();
-        const ConnectionDefinition def = Definition(server_, path_);
-        conn_.setDriverID(def.driverID());
-        for (const auto& [name, value] : def.params())
-            conn_.setParam(name, value);
-        conn_.setLoginPrompt(false);
+        db::Define(conn_, Definition(server_, path_));
         conn_.open();
         return true;
     }

@@ -3,6 +3,7 @@
 #include "core/Error.h"
 #include "db/AdapterFactories.h"
 #include "db/Connection.h"
+#include "db/ConnectionSetup.h"
 #include "support/TestServers.h"
 #include "support/ErrorOf.h"
 
@@ -34,13 +35,7 @@ ConnectionDefinition Definition(const MariaDbServer& server, const QString& data
 
 using brivel::test::ErrorOf;
 
-void Define(db::Connection& c, const ConnectionDefinition& def)
-{
-    c.setDriverID(def.driverID());
-    for (const auto& [name, value] : def.params())
-        c.setParam(name, value);
-    c.setLoginPrompt(false);
-}
+using db::Define;
 
 } // namespace
 
@@ -63,8 +58,6 @@ private:
             QTest::qFail(qPrintable(o.message), __FILE__, __LINE__);
             return false;
         }
-        conn_.close();
-        conn_.clearParams();
         Define(conn_, Definition(server_, database_));
         conn_.open();
         return true;

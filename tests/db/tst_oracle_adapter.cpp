@@ -7,6 +7,7 @@
 #include "core/LocalClients.h"
 #include "db/AdapterFactories.h"
 #include "db/Connection.h"
+#include "db/ConnectionSetup.h"
 #include "db/DriverLink.h"
 #include "support/TempFolder.h"
 #include "support/ErrorOf.h"
@@ -49,14 +50,8 @@ public:
     {
         QVERIFY(QFile::copy(QString::fromUtf8(library), folder_.file("libclntsh.so")));
         folder_.write("libociei.so", QByteArray());
-        const LocalClientSetup setup = PrepareOracleClient(folder_.path().toStdString());
-        link_.VendorLib = setup.libraryPath;
-        link_.VendorHome = setup.homeFolder;
-        conn.setDriverID("Ora");
-        const ConnectionDefinition def = OracleDefinition("tiger");
-        for (const auto& [name, value] : def.params())
-            conn.setParam(name, value);
-        conn.setLoginPrompt(false);
+        db::UseLocalClient(conn, tbOracle, folder_.path().toStdString());
+        db::Define(conn, OracleDefinition("tiger"));
     }
 
     QStringList log() const

@@ -6,6 +6,7 @@
 #include "core/Error.h"
 #include "db/AdapterFactories.h"
 #include "db/Connection.h"
+#include "db/ConnectionSetup.h"
 #include "db/sqlserver/SqlServerDriver.h"
 #include "support/TestServers.h"
 #include "OdbcDriverLists.h"
@@ -21,13 +22,7 @@ namespace {
 const char* const kExistenceQuery = "SELECT COUNT(*) QTD FROM INFORMATION_SCHEMA.TABLES WHERE TABLE_TYPE = 'BASE "
                                     "TABLE' AND UPPER(TABLE_NAME) = UPPER(:TABELA)";
 
-void Define(db::Connection& c, const ConnectionDefinition& def)
-{
-    c.setDriverID(def.driverID());
-    for (const auto& [name, value] : def.params())
-        c.setParam(name, value);
-    c.setLoginPrompt(false);
-}
+using db::Define;
 
 using brivel::test::ErrorOf;
 
@@ -52,8 +47,6 @@ private:
             QTest::qFail(qPrintable(o.message), __FILE__, __LINE__);
             return false;
         }
-        conn_.close();
-        conn_.clearParams();
         Define(conn_, SqlServerDefinition(server_, database_));
         conn_.open();
         return true;

@@ -4,9 +4,8 @@
 
 #include "core/SchemaScript.h"
 #include "core/ScriptStructure.h"
-#include "core/ConnectionDefinition.h"
+#include "db/ConnectionSetup.h"
 #include "core/ConnectionFields.h"
-#include "core/LocalClients.h"
 #include "db/AdapterFactories.h"
 #include "db/Connection.h"
 #include "db/DriverLink.h"
@@ -297,9 +296,6 @@ private slots:
         folder.write("libociei.so", QByteArray());
         folder.write("fakeoci-recusa.txt", "CREATE TABLE API_USUARIOS\nDROP\n");
         db::DriverLink link("Ora", "Oracle", db::OracleLibraryFiles());
-        const LocalClientSetup setup = PrepareOracleClient(folder.path().toStdString());
-        link.VendorLib = setup.libraryPath;
-        link.VendorHome = setup.homeFolder;
         db::Connection c{db::DriverLinks{nullptr, &link}};
         ConnectionFields f;
         f.kindIndex = tbOracle;
@@ -308,10 +304,7 @@ private slots:
         f.database = "XE";
         f.usuario = "APIUSR";
         f.senha = "tiger";
-        const ConnectionDefinition def = DefinitionFor(f);
-        c.setDriverID(def.driverID());
-        for (const auto& [name, value] : def.params())
-            c.setParam(name, value);
+        db::SetUpConnection(c, f, folder.path().toStdString());
         Lines log;
         InstallFlow flow(c, tbOracle, "Oracle", log);
         const QStringList firstThree{"API_CONFIG", "API_ROTAS", "API_ROTA_PARAMETROS"};

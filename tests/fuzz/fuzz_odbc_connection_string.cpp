@@ -6,7 +6,7 @@
 #include "FuzzCheck.h"
 
 #include "core/Error.h"
-#include "core/StatementSplitter.h"
+#include "core/AsciiText.h"
 #include "core/TextCodec.h"
 #include "db/sqlserver/SqlServerDriver.h"
 

@@ -6,6 +6,7 @@
 // script, each with its ";", splits into the same statements.
 #include "FuzzCheck.h"
 
+#include "core/AsciiText.h"
 #include "core/StatementSplitter.h"
 
 #include <cstdint>

@@ -6,6 +6,18 @@
 
 namespace brivel::test {
 
+ConnectionFields DatabaseTarget::fields() const
+{
+    ConnectionFields f;
+    f.kindIndex = kind;
+    f.servidor = login.server.toStdString();
+    f.porta = login.port.toStdString();
+    f.database = login.database.toStdString();
+    f.usuario = login.user.toStdString();
+    f.senha = login.password.toStdString();
+    return f;
+}
+
 Outcome DatabaseTarget::prepare(int k, const TempFolder& folder)
 {
     kind = k;

@@ -1,4 +1,5 @@
 #pragma once
+#include "core/ConnectionFields.h"
 #include "support/TestServers.h"
 #include "support/Wizard.h"
 
@@ -17,6 +18,9 @@ struct DatabaseTarget {
 
     // A new empty database; SQLite's file goes into `folder`.
     Outcome prepare(int k, const TempFolder& folder);
+
+    // The connection page's fields for this database.
+    ConnectionFields fields() const;
 
     // Runs SQL with the kind's own client; `out` gets one line per row.
     Outcome sql(const QString& statement, QString* out = nullptr) const;

@@ -1,7 +1,7 @@
 #include "support/PartialStructure.h"
 
-#include "core/ConnectionDefinition.h"
 #include "db/Connection.h"
+#include "db/ConnectionSetup.h"
 #include "flow/InstallFlow.h"
 
 namespace brivel::test {
@@ -26,18 +26,8 @@ private:
 
 Outcome InstallUntilSessionKilled(const DatabaseTarget& t, int statement)
 {
-    ConnectionFields f;
-    f.kindIndex = t.kind;
-    f.servidor = t.login.server.toStdString();
-    f.porta = t.login.port.toStdString();
-    f.database = t.login.database.toStdString();
-    f.usuario = t.login.user.toStdString();
-    f.senha = t.login.password.toStdString();
-    const ConnectionDefinition def = DefinitionFor(f);
     db::Connection conn;
-    conn.setDriverID(def.driverID());
-    for (const auto& [name, value] : def.params())
-        conn.setParam(name, value);
+    db::SetUpConnection(conn, t.fields());
     KillingLog log(t, statement);
     InstallFlow flow(conn, static_cast<TTipoBanco>(t.kind), "", log);
     try {

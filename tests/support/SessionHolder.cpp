@@ -1,24 +1,14 @@
 #include "support/SessionHolder.h"
 
-#include "core/ConnectionDefinition.h"
+#include "db/ConnectionSetup.h"
 
 namespace brivel::test {
 
 Outcome SessionHolder::take(const DatabaseTarget& t)
 {
-    ConnectionFields f;
-    f.kindIndex = t.kind;
-    f.servidor = t.login.server.toStdString();
-    f.porta = t.login.port.toStdString();
-    f.database = t.login.database.toStdString();
-    f.usuario = t.login.user.toStdString();
-    f.senha = t.login.password.toStdString();
-    const ConnectionDefinition def = DefinitionFor(f);
     kind_ = t.kind;
     try {
-        conn_.setDriverID(def.driverID());
-        for (const auto& [name, value] : def.params())
-            conn_.setParam(name, value);
+        db::SetUpConnection(conn_, t.fields());
         conn_.open();
         if (kind_ == tbMySQL) {
             conn_.execSQL("FLUSH TABLES WITH READ LOCK");

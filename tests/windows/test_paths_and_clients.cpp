@@ -3,6 +3,7 @@
 #include "WinSupport.h"
 
 #include "core/AppPaths.h"
+#include "core/AsciiText.h"
 #include "core/ConfigApiIni.h"
 #include "core/Error.h"
 #include "core/LocalClients.h"
@@ -136,10 +137,8 @@ TEST_CASE("local clients: Oracle's checks, messages and PATH search (letters a-z
             dir.touch(file);
         const std::string f = dir.path();
         // The folder in lower case (a-z), without its "\", with a-z upper-cased, and wholly upper-cased.
-        std::string lower = f, bare = f.substr(0, f.size() - 1), asciiUpper = UpperAsciiOnly(f);
-        for (char& ch : lower)
-            if (ch >= 'A' && ch <= 'Z')
-                ch = static_cast<char>(ch - 'A' + 'a');
+        std::string lower = f, bare = f.substr(0, f.size() - 1), asciiUpper = UpperAscii(f);
+        lower = LowerAscii(lower);
         std::string upper = asciiUpper;
         for (const auto& [from, to] : {std::pair<std::string, std::string>{"ç", "Ç"}, {"ã", "Ã"}})
             for (size_t at; (at = upper.find(from)) != std::string::npos;)

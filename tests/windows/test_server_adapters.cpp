@@ -10,12 +10,12 @@
 #include "WinSupport.h"
 
 #include "core/AppPaths.h"
-#include "core/ConnectionDefinition.h"
 #include "core/ConnectionFields.h"
 #include "core/Error.h"
 #include "core/LocalClients.h"
 #include "db/AdapterFactories.h"
 #include "db/Connection.h"
+#include "db/ConnectionSetup.h"
 #include "db/DriverLink.h"
 
 #include <chrono>
@@ -86,12 +86,7 @@ void Define(Connection& c, TTipoBanco kind, const Server& s, const std::string& 
     f.usuario = s.user;
     f.senha = password;
     f.database = database;
-    const ConnectionDefinition def = DefinitionFor(f);
-    c.clearParams();
-    c.setDriverID(def.driverID());
-    for (const auto& [name, value] : def.params())
-        c.setParam(name, value);
-    c.setLoginPrompt(false);
+    db::SetUpConnection(c, f);
 }
 
 // PostgreSQL's client as the wizard takes it: libpq.dll from the program's folder.

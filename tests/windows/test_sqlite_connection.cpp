@@ -3,12 +3,12 @@
 #include "WinSupport.h"
 
 #include "core/AppPaths.h"
-#include "core/ConnectionDefinition.h"
 #include "core/ConnectionFields.h"
 #include "core/Error.h"
 #include "core/SchemaScript.h"
 #include "core/StatementSplitter.h"
 #include "db/Connection.h"
+#include "db/ConnectionSetup.h"
 #include "db/DriverLink.h"
 
 using namespace brivel;
@@ -25,12 +25,7 @@ void Define(Connection& c, const std::string& file)
     ConnectionFields f;
     f.kindIndex = tbSQLite;
     f.database = file;
-    const ConnectionDefinition def = DefinitionFor(f);
-    c.clearParams();
-    c.setDriverID(def.driverID());
-    for (const auto& [name, value] : def.params())
-        c.setParam(name, value);
-    c.setLoginPrompt(false);
+    db::SetUpConnection(c, f);
 }
 
 long long Count(Connection& c, const std::string& table, const std::string& where, const std::string& value)

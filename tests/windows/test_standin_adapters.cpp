@@ -8,12 +8,12 @@
 #include "WinSupport.h"
 
 #include "core/AppPaths.h"
-#include "core/ConnectionDefinition.h"
 #include "core/ConnectionFields.h"
 #include "core/Error.h"
 #include "core/LocalClients.h"
 #include "db/AdapterFactories.h"
 #include "db/Connection.h"
+#include "db/ConnectionSetup.h"
 #include "db/DriverLink.h"
 
 #include <sstream>
@@ -39,12 +39,7 @@ std::vector<std::string> Lines(const std::string& text)
 
 void Define(Connection& c, const ConnectionFields& f)
 {
-    const ConnectionDefinition def = DefinitionFor(f);
-    c.clearParams();
-    c.setDriverID(def.driverID());
-    for (const auto& [name, value] : def.params())
-        c.setParam(name, value);
-    c.setLoginPrompt(false);
+    db::SetUpConnection(c, f);
 }
 
 ConnectionFields Fields(TTipoBanco kind, const std::string& server, const std::string& database,

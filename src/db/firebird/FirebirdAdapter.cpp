@@ -1,4 +1,5 @@
 #include "db/CallingConvention.h"
+#include "core/AsciiText.h"
 #include "db/firebird/FirebirdAdapter.h"
 
 #include "core/ConnectionFields.h"
@@ -81,16 +82,6 @@ void AppendInt(std::string& block, char tag, std::uint32_t value)
     block += static_cast<char>(4);
     for (int i = 0; i < 4; ++i)
         block += static_cast<char>((value >> (8 * i)) & 0xFF);  // little-endian, as the API wants
-}
-
-bool SameNameNoCase(const char* a, size_t aLength, const std::string& b)
-{
-    if (aLength != b.size())
-        return false;
-    for (size_t i = 0; i < aLength; ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
 }
 
 struct TransactionBlock {
@@ -511,7 +502,7 @@ public:
             buffers[i].resize(size / sizeof(std::int64_t) + 1);
             var.sqldata = reinterpret_cast<char*>(buffers[i].data());
             var.sqlind = &nulls[i];
-            if (target < 0 && SameNameNoCase(var.aliasname, static_cast<size_t>(var.aliasname_length), column))
+            if (target < 0 && EqualIgnoringAsciiCase(std::string_view(var.aliasname, static_cast<size_t>(var.aliasname_length)), column))
                 target = i;
         }
         if (target < 0)

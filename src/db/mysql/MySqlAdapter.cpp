@@ -1,6 +1,7 @@
 #ifdef _WIN32
 #include <winsock2.h>  // before anything that may bring windows.h
 #endif
+#include "core/AsciiText.h"
 #include "db/CallingConvention.h"
 #include "db/AdapterFactories.h"
 #include "db/AdapterRegistry.h"
@@ -162,15 +163,6 @@ const MySqlApi& Api()
         std::atexit([] { api->server_end(); });
     }
     return *api;
-}
-
-bool SameNameNoCase(const char* a, const std::string& b)
-{
-    size_t i = 0;
-    for (; a[i] && i < b.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return !a[i] && i == b.size();
 }
 
 unsigned int ParsePort(const std::string& text)
@@ -414,7 +406,7 @@ public:
         int target = -1;
         for (unsigned int i = 0; i < count && target < 0; ++i) {
             const MYSQL_FIELD* field = api_->fetch_field_direct(meta.get(), i);
-            if (field && field->name && SameNameNoCase(field->name, column))
+            if (field && field->name && EqualIgnoringAsciiCase(field->name, column))
                 target = static_cast<int>(i);
         }
         if (target < 0)

@@ -1,4 +1,5 @@
 #include "db/CallingConvention.h"
+#include "core/AsciiText.h"
 #include "db/AdapterFactories.h"
 #include "db/AdapterRegistry.h"
 
@@ -249,14 +250,6 @@ private:
     const Api& oci_;
     void* p_ = nullptr;
 };
-
-std::string UpperAscii(std::string s)
-{
-    for (char& c : s)
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-    return s;
-}
 
 // OCIBreak stops, from another thread, the call running on a service context.
 class OracleCanceller final : public Canceller {

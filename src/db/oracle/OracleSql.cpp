@@ -1,5 +1,7 @@
 #include "db/oracle/OracleSql.h"
 
+#include "core/AsciiText.h"
+
 #include <cctype>
 #include <optional>
 #include <vector>
@@ -82,7 +84,7 @@ private:
             return false;
         for (size_t k = nameStart; k < i_; ++k)
             if (!std::isspace(static_cast<unsigned char>(s_[k])))
-                p.name += static_cast<char>(std::toupper(static_cast<unsigned char>(s_[k])));
+                p.name += UpperAscii(s_[k]);
         p.valueAt = ++i_;
         SkipBlanks();
         if (i_ < s_.size() && s_[i_] == '(') {

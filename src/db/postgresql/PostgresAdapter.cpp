@@ -1,5 +1,6 @@
 #include "db/AdapterFactories.h"
 #include "db/AdapterRegistry.h"
+#include "core/AsciiText.h"
 #include "db/IntegerText.h"
 #include "db/OperationWatch.h"
 #include "db/SocketShutdown.h"
@@ -70,16 +71,6 @@ std::string Trimmed(const char* text)
     while (start < s.size() && blank(s[start]))
         ++start;
     return s.substr(start);
-}
-
-bool SameNameIgnoringCase(const char* a, const std::string& b)
-{
-    const auto lower = [](unsigned char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : char(c); };
-    size_t i = 0;
-    for (; a[i] && i < b.size(); ++i)
-        if (lower(a[i]) != lower(b[i]))
-            return false;
-    return !a[i] && i == b.size();
 }
 
 void IgnoreNotice(void*, const char*) {}
@@ -254,7 +245,7 @@ public:
         check(r.get(), PGRES_TUPLES_OK);
         int col = -1;
         for (int i = 0, n = api_->nfields(r.get()); i < n && col < 0; ++i)
-            if (SameNameIgnoringCase(api_->fname(r.get(), i), column))
+            if (EqualIgnoringAsciiCase(api_->fname(r.get(), i), column))
                 col = i;
         if (col < 0)
             throw Error(MissingColumnText(column));

@@ -1,5 +1,6 @@
 #include "db/AdapterFactories.h"
 #include "db/AdapterRegistry.h"
+#include "core/AsciiText.h"
 #include "db/IntegerText.h"
 
 #include "core/Error.h"
@@ -72,19 +73,11 @@ const SqliteApi& Api()
     return *api;
 }
 
-std::string Upper(std::string s)
-{
-    for (char& c : s)
-        if (c >= 'a' && c <= 'z')
-            c = char(c - 'a' + 'A');
-    return s;
-}
-
 // The pragma value for a definition's text, limited to the words SQLite knows,
 // so nothing typed reaches the statement as SQL.
 std::string PragmaWord(const std::string& param, const std::string& value, std::initializer_list<const char*> words)
 {
-    const std::string up = Upper(value);
+    const std::string up = UpperAscii(value);
     for (const char* w : words)
         if (up == w)
             return up;
@@ -214,7 +207,7 @@ public:
             throw Error(api_.errmsg(db));
         int col = -1;
         for (int i = 0, n = api_.column_count(stmt.get()); i < n && col < 0; ++i)
-            if (Upper(api_.column_name(stmt.get(), i)) == Upper(column))
+            if (UpperAscii(api_.column_name(stmt.get(), i)) == UpperAscii(column))
                 col = i;
         if (col < 0)
             throw Error(MissingColumnText(column));

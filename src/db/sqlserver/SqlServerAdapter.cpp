@@ -1,6 +1,7 @@
 #include "db/AdapterFactories.h"
 #include "db/AdapterRegistry.h"
 
+#include "core/AsciiText.h"
 #include "core/Error.h"
 #include "db/sqlserver/OdbcApi.h"
 #include "db/sqlserver/SqlServerDriver.h"
@@ -24,14 +25,6 @@ constexpr SQLULEN kLoginTimeoutSeconds = 15;
 constexpr SQLULEN kConnectionTimeoutSeconds = 30;
 
 SQLPOINTER IntAttr(SQLULEN v) { return reinterpret_cast<SQLPOINTER>(v); }
-
-std::string UpperAscii(std::string s)
-{
-    for (char& c : s)
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-    return s;
-}
 
 SQLWCHAR* W(std::u16string& s) { return reinterpret_cast<SQLWCHAR*>(s.data()); }
 

@@ -2,21 +2,13 @@
 
 #include "core/Error.h"
 #include "core/LocalClients.h"
-#include "core/StatementSplitter.h"
+#include "core/AsciiText.h"
 
 #include <algorithm>
 
 namespace brivel::db {
 
 namespace {
-std::string Upper(std::string s)
-{
-    for (char& c : s)
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-    return s;
-}
-
 bool PlainValue(const std::string& v)
 {
     return !v.empty() && std::all_of(v.begin(), v.end(), [](char c) {
@@ -39,9 +31,9 @@ const std::vector<std::string>& SqlServerDriverNames()
 std::string ChooseSqlServerDriver(const std::vector<std::string>& installed)
 {
     for (const auto& wanted : SqlServerDriverNames()) {
-        const std::string key = Upper(wanted);
+        const std::string key = UpperAscii(wanted);
         for (const auto& name : installed)
-            if (Upper(name) == key)
+            if (UpperAscii(name) == key)
                 return name;
     }
     std::string list;
@@ -86,7 +78,7 @@ std::string SqlServerConnectionString(const std::string& driver, const Connectio
     }
     if (def.has("Database"))
         s += ";DATABASE=" + OdbcValue(def.value("Database"));
-    if (Upper(def.value("OSAuthent")) == "YES") {
+    if (UpperAscii(def.value("OSAuthent")) == "YES") {
         s += ";Trusted_Connection=Yes";
     } else {
         if (def.has("User_Name"))
@@ -97,7 +89,7 @@ std::string SqlServerConnectionString(const std::string& driver, const Connectio
     }
     // Driver 18 encrypts by default and then refuses the self-signed certificates
     // most on-premises servers have; ask for what earlier drivers did by default.
-    if (Upper(driver) == "ODBC DRIVER 18 FOR SQL SERVER")
+    if (UpperAscii(driver) == "ODBC DRIVER 18 FOR SQL SERVER")
         s += ";Encrypt=no";
     return s;
 }
