@@ -247,4 +247,4 @@ private slots:
 };
 
 QTEST_GUILESS_MAIN(OracleAdapterTest)
-#include "tst_oracle_adapter.moc"
+#include "test_oracle_adapter.moc"

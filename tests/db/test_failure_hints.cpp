@@ -9,7 +9,7 @@
 #include "db/AdapterFactories.h"
 #include "db/Connection.h"
 #include "db/DriverLink.h"
-#include "DbFixtures.h"
+#include "support/DbFixtures.h"
 #include "db/sqlserver/OdbcApi.h"
 #include "support/ReadOnlyFolder.h"
 #include "support/TempFolder.h"
@@ -321,4 +321,4 @@ private slots:
 };
 
 QTEST_GUILESS_MAIN(FailureHintsTest)
-#include "tst_failure_hints.moc"
+#include "test_failure_hints.moc"

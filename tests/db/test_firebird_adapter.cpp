@@ -401,4 +401,4 @@ private slots:
 };
 
 QTEST_GUILESS_MAIN(FirebirdAdapterTest)
-#include "tst_firebird_adapter.moc"
+#include "test_firebird_adapter.moc"

@@ -8,7 +8,7 @@
 #include "db/Connection.h"
 #include "db/sqlserver/SqlServerDriver.h"
 #include "support/TestServers.h"
-#include "OdbcDriverLists.h"
+#include "support/OdbcDriverLists.h"
 #include "support/ErrorOf.h"
 
 #include <QtTest>
@@ -350,4 +350,4 @@ private slots:
 };
 
 QTEST_GUILESS_MAIN(SqlServerAdapterTest)
-#include "tst_sqlserver_adapter.moc"
+#include "test_sqlserver_adapter.moc"
