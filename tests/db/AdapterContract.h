@@ -46,17 +46,21 @@ struct KindContext {
     std::string exactly;           // what makes "=" tell accented letters apart (a collation)
     bool isolatesSessions = true;  // false: a stand-in whose sessions see each other's pending rows
     std::string missingTable;      // the server's words for a missing table, when not its name
-    // A statement that waits (inside the transaction `tested` started) until it is
-    // cancelled; empty when the kind's stand-in cannot wait. Unset: an UPDATE of a
-    // row that a second session keeps locked.
+    // Makes a statement wait (inside the transaction `tested` started) until it is
+    // cancelled. Unset: an UPDATE of a row that a second session keeps locked.
     std::function<Held(db::Connection& tested)> hold;
 };
 
 struct ContractCase {
     const char* name;
     void (*run)(KindContext&);
+    bool waits = false;  // needs a statement that waits for the server (see hold)
 };
 const std::vector<ContractCase>& ContractCases();
+
+// The text of NOME in the last "INSERT INTO <table> (NOME) VALUES ('...')" of a
+// stand-in's log: what reached the library, where the stand-in keeps no values.
+std::string TextOfLoggedInsert(const std::string& log, const std::string& table);
 
 // The text the contract stores and looks for.
 inline const std::string kPortugueseText = "Instalação – configuração €";

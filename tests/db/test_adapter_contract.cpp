@@ -43,12 +43,8 @@ void LookFromOutside(KindTarget& t, KindContext& k)
         k.tableExists = [=](const std::string& name) { return look(ExistenceQuery(tbOracle), name) == 1; };
         k.rows = [=](const std::string& table) { return look("SELECT COUNT(*) QTD FROM " + table, ""); };
         // The stand-in keeps no values: the text is what reached it, in its log.
-        k.storedText = [&t](const std::string& table) -> std::string {
-            const QString insert = QStringLiteral("INSERT INTO %1 (NOME) VALUES ('").arg(QString::fromStdString(table));
-            for (const QString& line : t.oracle->log())
-                if (const int at = line.indexOf(insert); at >= 0)
-                    return S(line.mid(at + insert.size()).chopped(2));
-            return {};
+        k.storedText = [&t](const std::string& table) {
+            return contract::TextOfLoggedInsert(S(t.oracle->log().join('\n')), table);
         };
         k.comparesText = false;
         return;
