@@ -117,12 +117,15 @@ void CommitKeepsRollbackDiscards(KindContext& k)
     c->commit();
     CHECK(!c->inTransaction());
     CHECK_EQ(k.rows("T_TRANS"), 2LL);
+    // Back to committing each statement by itself.
+    c->execSQL("INSERT INTO T_TRANS (ID) VALUES (4)");
+    CHECK_EQ(k.rows("T_TRANS"), 3LL);
 
     // Closing with a transaction pending gives its work up.
     c->startTransaction();
-    c->execSQL("INSERT INTO T_TRANS (ID) VALUES (4)");
+    c->execSQL("INSERT INTO T_TRANS (ID) VALUES (5)");
     c->close();
-    CHECK_EQ(k.rows("T_TRANS"), 2LL);
+    CHECK_EQ(k.rows("T_TRANS"), 3LL);
 }
 
 // CREATE TABLE in a transaction, handled as the installation handles it, then a

@@ -4,6 +4,7 @@
 // adapter asked of OCI is read back from the stand-in's log.
 #include "core/ConnectionDefinition.h"
 #include "core/Error.h"
+#include "core/InstallSteps.h"
 #include "core/LocalClients.h"
 #include "db/AdapterFactories.h"
 #include "db/Connection.h"
@@ -25,7 +26,8 @@ using namespace brivel::test;
 
 namespace {
 
-const char* const kExistenceQuery = "SELECT COUNT(*) QTD FROM USER_TABLES WHERE UPPER(TABLE_NAME) = UPPER(:TABELA)";
+// The installation's own existence query.
+const std::string kExistenceQuery = ExistenceQuery(tbOracle);
 
 using brivel::test::ErrorOf;
 

@@ -107,7 +107,7 @@ TEST_CASE("oracle: oci.dll from the Instant Client folder: connection test, inst
     CHECK_EQ(ora.links().oracle->library()->file(), ora.dir().file("oci.dll"));
 }
 
-TEST_CASE("oracle: a failure midway drops the tables of the run with every Oracle record; a wrong password is refused")
+TEST_CASE("oracle: a failure midway drops the tables of the run with every Oracle record")
 {
     OracleFolder ora;
     Connection c(ora.links());
@@ -125,11 +125,6 @@ TEST_CASE("oracle: a failure midway drops the tables of the run with every Oracl
         CHECK(!wintest::TableExists(c, tbOracle, table));
     }
     c.close();
-
-    Define(c, Fields(tbOracle, "dbhost", "XEPDB1", "errada-123"));
-    const std::string refused = ERROR_MESSAGE(c.open());
-    CHECK(Contains(refused, "ORA-01017"));
-    CHECK(!Contains(refused, "errada-123"));
 }
 
 TEST_CASE("firebird: fbclient.dll stand-in beside the program: installation committed table by table, found installed")
@@ -156,7 +151,7 @@ TEST_CASE("firebird: fbclient.dll stand-in beside the program: installation comm
     CHECK_EQ(log.back(), std::string("  statements still allocated: 0"));
 }
 
-TEST_CASE("firebird: a failure midway drops the tables of the run with the client's message; a wrong password is refused")
+TEST_CASE("firebird: a failure midway drops the tables of the run with the client's message; an unknown host is named")
 {
     const std::string database = "C:\\Dados\\" + wintest::UniqueName("brivel") + ".fdb";
     Connection c;
@@ -175,10 +170,6 @@ TEST_CASE("firebird: a failure midway drops the tables of the run with the clien
     CHECK_EQ(wintest::Install(c, tbFirebird).result.error, std::string());
     c.close();
 
-    Define(c, Fields(tbFirebird, "localhost", database, "errada-123"));
-    const std::string refused = ERROR_MESSAGE(c.open());
-    CHECK(Contains(refused, "Your user name and password are not defined"));
-    CHECK(!Contains(refused, "errada-123"));
     Define(c, Fields(tbFirebird, "nowhere", database, "masterkey"));
     CHECK(Contains(ERROR_MESSAGE(c.open()), "Unable to complete network request to host \"nowhere\""));
 }
