@@ -1,14 +1,15 @@
 // What is particular to the Firebird adapter: its attach string and parameter
-// block, then the adapter against the throwaway Firebird server (the page's texts,
-// open failures straight on the adapter, each statement's own transaction, quoted
-// names, a database without character set, integer types); what reached the
-// database is checked through isql-fb. What every adapter promises:
-// test_adapter_contract.cpp.
+// block, then the adapter against the throwaway Firebird server (each statement's
+// own transaction, quoted names, a database without character set, a text column
+// where a number is asked); what reached the database is checked through isql-fb.
+// What every adapter promises: test_adapter_contract.cpp; opening straight on the
+// adapter and integer types: test_adapter_kinds.cpp.
 #include "core/Error.h"
 #include "core/InstallSteps.h"
 #include "db/AdapterFactories.h"
 #include "db/Connection.h"
 #include "db/firebird/FirebirdAdapter.h"
+#include "support/KindTargets.h"
 #include "support/TestServers.h"
 #include "support/ErrorOf.h"
 
@@ -23,20 +24,6 @@ namespace {
 const std::string kExistenceQuery = ExistenceQuery(tbFirebird);
 
 std::string S(const QString& s) { return s.toStdString(); }
-
-ConnectionDefinition Definition(const FbServer& server, const QString& path)
-{
-    ConnectionDefinition def;
-    def.setDriverID("FB");
-    def.set("DriverID", "FB");
-    def.set("Server", S(server.host));
-    def.set("Port", S(server.port));
-    def.set("Database", S(path));
-    def.set("User_Name", S(server.user));
-    def.set("Password", S(server.password));
-    def.set("CharacterSet", "NONE");
-    return def;
-}
 
 using brivel::test::ErrorOf;
 
@@ -61,13 +48,7 @@ private:
             QTest::qFail(qPrintable(o.message), __FILE__, __LINE__);
             return false;
         }
-        conn_.close();
-        conn_.clearParams();
-        const ConnectionDefinition def = Definition(server_, path_);
-        conn_.setDriverID(def.driverID());
-        for (const auto& [name, value] : def.params())
-            conn_.setParam(name, value);
-        conn_.setLoginPrompt(false);
+        DefineConnection(conn_, FieldsOf(tbFirebird, server_.host, server_.port, path_, server_.user, server_.password));
         conn_.open();
         return true;
     }
@@ -158,81 +139,6 @@ private slots:
         }
     }
 
-    void opensWithTypedTexts_data()
-    {
-        QTest::addColumn<QString>("serverText");
-        QTest::addColumn<QString>("portText");
-        QTest::newRow("blanks around server and port") << "  %1 " << " %2  ";
-        QTest::newRow("port with plus sign") << "%1" << "+%2";
-    }
-
-    // The page passes its texts untrimmed; what it accepts must open.
-    void opensWithTypedTexts()
-    {
-        QFETCH(QString, serverText);
-        QFETCH(QString, portText);
-        BRIVEL_REQUIRE(ReadFbServer(server_));
-        BRIVEL_REQUIRE(CreateFbDatabase(server_, path_));
-        ConnectionDefinition def = Definition(server_, path_);
-        def.set("Server", S(serverText.arg(server_.host)));
-        def.set("Port", S(portText.arg(server_.port)));
-        auto adapter = db::CreateFirebirdAdapter();
-        const QString message = ErrorOf([&] { adapter->open(def); });
-        QVERIFY2(message.isNull(), qPrintable(message));
-        QVERIFY(adapter->isOpen());
-        adapter->close();
-        QVERIFY(!adapter->isOpen());
-    }
-
-    void openFailsWithMessage_data()
-    {
-        QTest::addColumn<QString>("param");
-        QTest::addColumn<QString>("value");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("wrong password") << "Password" << "Errada-Senha-4821" << "password";
-        QTest::newRow("unknown database") << "Database" << "/nao/existe/brivel.fdb" << "/nao/existe/brivel.fdb";
-        QTest::newRow("refused port") << "Port" << QString::number(FreePort()) << "network request";
-        QTest::newRow("server with port inside") << "Server" << "127.0.0.1:3050" << "servidor";
-        QTest::newRow("password over 255 bytes") << "Password" << QString(300, 'k') << "senha";
-    }
-
-    // Straight on the adapter: the connection's own scrubbing must not be what hides the password.
-    void openFailsWithMessage()
-    {
-        QFETCH(QString, param);
-        QFETCH(QString, value);
-        QFETCH(QString, expected);
-        BRIVEL_REQUIRE(ReadFbServer(server_));
-        BRIVEL_REQUIRE(CreateFbDatabase(server_, path_));
-        ConnectionDefinition def = Definition(server_, path_);
-        def.set(S(param), S(value));
-        const QString password = QString::fromStdString(def.value("Password"));
-
-        auto adapter = db::CreateFirebirdAdapter();
-        const QString message = ErrorOf([&] { adapter->open(def); });
-        QVERIFY2(!message.isNull(), "open succeeded");
-        QVERIFY2(message.contains(expected), qPrintable(message));
-        QVERIFY2(!message.contains(password), qPrintable(message));
-        QVERIFY2(!message.contains(QStringLiteral("não respondeu")), qPrintable(message));  // only for silence
-        QVERIFY(!adapter->isOpen());
-    }
-
-    void openGivesUpOnSilentServer()
-    {
-        BRIVEL_REQUIRE(ReadFbServer(server_));
-        SilentServer silent;
-        QVERIFY(silent.port() != 0);
-        ConnectionDefinition def = Definition(server_, server_.dataDir + "/x.fdb");
-        def.set("Port", std::to_string(silent.port()));
-        auto adapter = db::CreateFirebirdAdapter();
-        const QString message = ErrorOf([&] { adapter->open(def); });
-        QVERIFY2(!message.isEmpty(), "open succeeded or gave no message");
-        // The client's own lines, then ours saying what happened.
-        QVERIFY2(message.endsWith(QStringLiteral("\nO servidor não respondeu dentro do tempo permitido (10 segundos).")),
-                 qPrintable(message));
-        QVERIFY(!adapter->isOpen());
-    }
-
     void executesInItsOwnCommittedTransaction()
     {
         if (!fresh())
@@ -310,36 +216,6 @@ private slots:
         QCOMPARE(out, QString("6"));
         QCOMPARE(conn_.queryInt("SELECT COUNT(*) QTD FROM T WHERE NOME = :TABELA", "TABELA", "ação", "QTD"), 1LL);
         QCOMPARE(conn_.queryInt("SELECT COUNT(*) QTD FROM T WHERE NOME = :TABELA", "TABELA", "acao", "QTD"), 0LL);
-    }
-
-    void queryReadsIntegerColumn_data()
-    {
-        QTest::addColumn<QString>("sql");
-        QTest::addColumn<QString>("column");
-        QTest::addColumn<qlonglong>("expected");
-        QTest::newRow("quoted colon literal")
-            << "SELECT COUNT(*) QTD FROM RDB$DATABASE WHERE 'x:TABELA' <> :TABELA" << "QTD" << 1LL;
-        QTest::newRow("smallint") << "SELECT CAST(-7 AS SMALLINT) QTD FROM RDB$DATABASE WHERE :TABELA = 'x'"
-                                  << "QTD" << -7LL;
-        QTest::newRow("integer") << "SELECT CAST(2147483647 AS INTEGER) QTD FROM RDB$DATABASE WHERE :TABELA = 'x'"
-                                 << "QTD" << 2147483647LL;
-        QTest::newRow("bigint") << "SELECT CAST(9007199254740993 AS BIGINT) QTD FROM RDB$DATABASE WHERE :TABELA = 'x'"
-                                << "QTD" << 9007199254740993LL;
-        QTest::newRow("numeric keeps its integer part")
-            << "SELECT CAST(-12.75 AS NUMERIC(9,2)) QTD FROM RDB$DATABASE WHERE :TABELA = 'x'" << "QTD" << -12LL;
-        QTest::newRow("alias among others, other case")
-            << "SELECT 'a' A, CAST(:TABELA AS VARCHAR(10)) B, 42 Qtd, CAST(NULL AS INTEGER) N FROM RDB$DATABASE"
-            << "qtd" << 42LL;
-    }
-
-    void queryReadsIntegerColumn()
-    {
-        QFETCH(QString, sql);
-        QFETCH(QString, column);
-        QFETCH(qlonglong, expected);
-        if (!fresh())
-            return;
-        QCOMPARE(conn_.queryInt(S(sql), "TABELA", "x", S(column)), expected);
     }
 
     void queryFailsWithMessage_data()

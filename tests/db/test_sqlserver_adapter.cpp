@@ -8,6 +8,7 @@
 #include "db/AdapterFactories.h"
 #include "db/Connection.h"
 #include "db/sqlserver/SqlServerDriver.h"
+#include "support/KindTargets.h"
 #include "support/TestServers.h"
 #include "support/OdbcDriverLists.h"
 #include "support/ErrorOf.h"
@@ -22,14 +23,6 @@ namespace {
 // The installation's own existence query.
 const std::string kExistenceQuery = ExistenceQuery(tbSQLServer);
 
-void Define(db::Connection& c, const ConnectionDefinition& def)
-{
-    c.setDriverID(def.driverID());
-    for (const auto& [name, value] : def.params())
-        c.setParam(name, value);
-    c.setLoginPrompt(false);
-}
-
 using brivel::test::ErrorOf;
 
 } // namespace
@@ -38,24 +31,18 @@ class SqlServerAdapterTest : public QObject {
     Q_OBJECT
 
 private:
-    PgServer server_;
-    QString database_;
+    KindTarget target_;
     db::Connection conn_;
 
     // A fresh database and an open connection to it.
     bool fresh()
     {
-        if (auto o = ReadPgServer(server_); !o) {
+        target_ = KindTarget{};
+        if (auto o = PrepareTarget(QStringLiteral("sqlserver"), target_); !o) {
             QTest::qFail(qPrintable(o.message), __FILE__, __LINE__);
             return false;
         }
-        if (auto o = CreatePgDatabase(server_, database_); !o) {
-            QTest::qFail(qPrintable(o.message), __FILE__, __LINE__);
-            return false;
-        }
-        conn_.close();
-        conn_.clearParams();
-        Define(conn_, SqlServerDefinition(server_, database_));
+        DefineConnection(conn_, target_.fields);
         conn_.open();
         return true;
     }
@@ -64,7 +51,7 @@ private:
     QString psql(const QString& sql)
     {
         QString out;
-        if (auto o = RunPgSql(server_, database_, sql, &out); !o)
+        if (auto o = RunNativeSql(target_, sql, &out); !o)
             return o.message;
         return out;
     }
@@ -255,9 +242,10 @@ private slots:
     {
         QFETCH(QString, target);
         QFETCH(QString, fragment);
-        BRIVEL_REQUIRE(ReadPgServer(server_));
+        PgServer server;
+        BRIVEL_REQUIRE(ReadPgServer(server));
         SilentServer silent;
-        ConnectionDefinition def = SqlServerDefinition(server_, server_.database);
+        ConnectionDefinition def = SqlServerDefinition(server, server.database);
         // Parsed as one value, this reaches the server as a wrong password; split, it would not.
         const std::string password = "Senh4}Err;DATABASE=postgres;UID=postgres";
         def.set("Password", password);
@@ -292,8 +280,9 @@ private slots:
     {
         QFETCH(int, length);
         QFETCH(bool, refused);
-        BRIVEL_REQUIRE(ReadPgServer(server_));
-        ConnectionDefinition def = SqlServerDefinition(server_, server_.database);
+        PgServer server;
+        BRIVEL_REQUIRE(ReadPgServer(server));
+        ConnectionDefinition def = SqlServerDefinition(server, server.database);
         const size_t base = db::SqlServerConnectionString("ODBC Driver 17 for SQL Server", def).size() -
                             def.value("Password").size();
         def.set("Password", std::string(static_cast<size_t>(length) - base, 'k'));
