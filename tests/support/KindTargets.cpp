@@ -33,25 +33,7 @@ TTipoBanco KindNamed(const QString& name)
 ConnectionFields FieldsOf(TTipoBanco kind, const QString& host, const QString& port, const QString& database,
                           const QString& user, const QString& password)
 {
-    ConnectionFields f;
-    f.kindIndex = kind;
-    f.servidor = S(host);
-    f.porta = S(port);
-    f.database = S(database);
-    f.usuario = S(user);
-    f.senha = S(password);
-    return f;
-}
-
-void DefineConnection(db::Connection& c, const ConnectionFields& fields)
-{
-    const ConnectionDefinition def = DefinitionFor(fields);
-    c.close();
-    c.clearParams();
-    c.setDriverID(def.driverID());
-    for (const auto& [name, value] : def.params())
-        c.setParam(name, value);
-    c.setLoginPrompt(false);
+    return FieldsOf(kind, S(host), S(port), S(database), S(user), S(password));
 }
 
 OracleStandIn::OracleStandIn() : link_("Ora", "Oracle", db::OracleLibraryFiles())

@@ -4,6 +4,7 @@
 // Server through the PostgreSQL ODBC driver under a SQL Server driver name, and
 // Oracle through the OCI stand-in in an Instant Client folder of its own.
 #include "core/ConnectionFields.h"
+#include "support/ConnectionSetup.h"
 #include "db/Connection.h"
 #include "db/DriverLink.h"
 #include "support/TempFolder.h"
@@ -22,8 +23,6 @@ TTipoBanco KindNamed(const QString& name);
 
 ConnectionFields FieldsOf(TTipoBanco kind, const QString& host, const QString& port, const QString& database,
                           const QString& user, const QString& password);
-// Defines `c` with what the connection page builds from `fields`.
-void DefineConnection(db::Connection& c, const ConnectionFields& fields);
 
 // The OCI stand-in as the Instant Client in a folder of its own, with its Oracle link.
 class OracleStandIn {

@@ -18,6 +18,7 @@
 #include "db/AdapterFactories.h"
 #include "db/Connection.h"
 #include "db/DriverLink.h"
+#include "support/ConnectionSetup.h"
 
 #include <memory>
 
@@ -28,28 +29,8 @@ using wintest::ServerEnv;
 
 namespace {
 
-ConnectionFields Fields(TTipoBanco kind, const std::string& host, const std::string& port,
-                        const std::string& database, const std::string& user, const std::string& password)
-{
-    ConnectionFields f;
-    f.kindIndex = kind;
-    f.servidor = host;
-    f.porta = port;
-    f.database = database;
-    f.usuario = user;
-    f.senha = password;
-    return f;
-}
-
-void Define(Connection& c, const ConnectionFields& f)
-{
-    const ConnectionDefinition def = DefinitionFor(f);
-    c.clearParams();
-    c.setDriverID(def.driverID());
-    for (const auto& [name, value] : def.params())
-        c.setParam(name, value);
-    c.setLoginPrompt(false);
-}
+using test::DefineConnection;
+using test::FieldsOf;
 
 // Everything a kind's context holds on to while its cases run.
 struct Target {
@@ -65,7 +46,7 @@ struct Target {
     std::unique_ptr<Connection> connection(const ConnectionFields& f)
     {
         auto c = std::make_unique<Connection>(links());
-        Define(*c, f);
+        DefineConnection(*c, f);
         return c;
     }
     void admin(const ConnectionFields& server, const std::string& sql)
@@ -88,7 +69,7 @@ struct Target {
 
 ConnectionFields PgFields(const std::string& database)
 {
-    return Fields(tbPostgreSQL, ServerEnv("BRIVEL_TEST_PG_HOST"), ServerEnv("BRIVEL_TEST_PG_PORT"), database,
+    return FieldsOf(tbPostgreSQL, ServerEnv("BRIVEL_TEST_PG_HOST"), ServerEnv("BRIVEL_TEST_PG_PORT"), database,
                   ServerEnv("BRIVEL_TEST_PG_USER"), ServerEnv("BRIVEL_TEST_PG_PASSWORD"));
 }
 
@@ -115,7 +96,7 @@ void Prepare(TTipoBanco kind, Target& t, KindContext& k)
     }
     case tbMySQL: {
         const std::string db = wintest::UniqueName("brivel_contrato_");
-        t.adminFields = Fields(tbMySQL, ServerEnv("BRIVEL_TEST_MARIADB_HOST"), ServerEnv("BRIVEL_TEST_MARIADB_PORT"),
+        t.adminFields = FieldsOf(tbMySQL, ServerEnv("BRIVEL_TEST_MARIADB_HOST"), ServerEnv("BRIVEL_TEST_MARIADB_PORT"),
                                "", ServerEnv("BRIVEL_TEST_MARIADB_USER"), ServerEnv("BRIVEL_TEST_MARIADB_PASSWORD"));
         t.admin(t.adminFields, "CREATE DATABASE " + db + " CHARACTER SET utf8mb4");
         t.dropDatabase = db;
@@ -128,7 +109,7 @@ void Prepare(TTipoBanco kind, Target& t, KindContext& k)
         break;
     }
     case tbFirebird:
-        t.fields = Fields(tbFirebird, "localhost", "3050", "C:\\Dados\\" + wintest::UniqueName("contrato") + ".fdb",
+        t.fields = FieldsOf(tbFirebird, "localhost", "3050", "C:\\Dados\\" + wintest::UniqueName("contrato") + ".fdb",
                           "SYSDBA", "masterkey");
         t.lookFields = t.fields;
         k.refusal = "Your user name and password are not defined";
@@ -137,7 +118,7 @@ void Prepare(TTipoBanco kind, Target& t, KindContext& k)
         break;
     case tbSQLite:
         t.folder = std::make_unique<wintest::TempFolder>("Contrato Instalação");
-        t.fields = Fields(tbSQLite, "", "", t.folder->file("brivel.db"), "", "");
+        t.fields = FieldsOf(tbSQLite, "", "", t.folder->file("brivel.db"), "", "");
         t.lookFields = t.fields;
         break;
     case tbOracle:
@@ -151,7 +132,7 @@ void Prepare(TTipoBanco kind, Target& t, KindContext& k)
             t.oracleLink->VendorLib = setup.libraryPath;
             t.oracleLink->VendorHome = setup.homeFolder;
         }
-        t.fields = Fields(tbOracle, "dbhost", "1521", "XEPDB1", "BRIVEL", "tiger");
+        t.fields = FieldsOf(tbOracle, "dbhost", "1521", "XEPDB1", "BRIVEL", "tiger");
         t.lookFields = t.fields;
         k.refusal = "ORA-01017";
         k.missingTable = "ORA-00942";  // Oracle's text does not name the table

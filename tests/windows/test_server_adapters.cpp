@@ -17,6 +17,7 @@
 #include "db/AdapterFactories.h"
 #include "db/Connection.h"
 #include "db/DriverLink.h"
+#include "support/ConnectionSetup.h"
 
 #include <chrono>
 #include <cstdio>
@@ -79,19 +80,7 @@ Server MariaServer()
 void Define(Connection& c, TTipoBanco kind, const Server& s, const std::string& database,
             const std::string& password)
 {
-    ConnectionFields f;
-    f.kindIndex = kind;
-    f.servidor = s.host;
-    f.porta = s.port;
-    f.usuario = s.user;
-    f.senha = password;
-    f.database = database;
-    const ConnectionDefinition def = DefinitionFor(f);
-    c.clearParams();
-    c.setDriverID(def.driverID());
-    for (const auto& [name, value] : def.params())
-        c.setParam(name, value);
-    c.setLoginPrompt(false);
+    test::DefineConnection(c, test::FieldsOf(kind, s.host, s.port, database, s.user, password));
 }
 
 // PostgreSQL's client as the wizard takes it: libpq.dll from the program's folder.

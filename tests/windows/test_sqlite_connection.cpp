@@ -11,6 +11,7 @@
 #include "core/StatementSplitter.h"
 #include "db/Connection.h"
 #include "db/DriverLink.h"
+#include "support/ConnectionSetup.h"
 
 using namespace brivel;
 using brivel::db::Connection;
@@ -22,15 +23,7 @@ const std::string kExistsSql = ExistenceQuery(tbSQLite);
 // Defines the connection as the connection test does for the SQLite page.
 void Define(Connection& c, const std::string& file)
 {
-    ConnectionFields f;
-    f.kindIndex = tbSQLite;
-    f.database = file;
-    const ConnectionDefinition def = DefinitionFor(f);
-    c.clearParams();
-    c.setDriverID(def.driverID());
-    for (const auto& [name, value] : def.params())
-        c.setParam(name, value);
-    c.setLoginPrompt(false);
+    test::DefineConnection(c, test::FieldsOf(tbSQLite, "", "", file, "", ""));
 }
 
 long long Count(Connection& c, const std::string& table, const std::string& where, const std::string& value)

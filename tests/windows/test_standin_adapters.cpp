@@ -15,6 +15,7 @@
 #include "db/AdapterFactories.h"
 #include "db/Connection.h"
 #include "db/DriverLink.h"
+#include "support/ConnectionSetup.h"
 
 #include <sstream>
 #include <vector>
@@ -37,27 +38,13 @@ std::vector<std::string> Lines(const std::string& text)
     return lines;
 }
 
-void Define(Connection& c, const ConnectionFields& f)
-{
-    const ConnectionDefinition def = DefinitionFor(f);
-    c.clearParams();
-    c.setDriverID(def.driverID());
-    for (const auto& [name, value] : def.params())
-        c.setParam(name, value);
-    c.setLoginPrompt(false);
-}
+using test::DefineConnection;
 
 ConnectionFields Fields(TTipoBanco kind, const std::string& server, const std::string& database,
                         const std::string& password)
 {
-    ConnectionFields f;
-    f.kindIndex = kind;
-    f.servidor = server;
-    f.porta = kind == tbOracle ? "1521" : "3050";
-    f.database = database;
-    f.usuario = kind == tbOracle ? "BRIVEL" : "SYSDBA";
-    f.senha = password;
-    return f;
+    return test::FieldsOf(kind, server, kind == tbOracle ? "1521" : "3050", database,
+                          kind == tbOracle ? "BRIVEL" : "SYSDBA", password);
 }
 
 // An Instant Client folder holding the stand-in as oci.dll, and its Oracle link.
@@ -92,7 +79,7 @@ TEST_CASE("oracle: oci.dll from the Instant Client folder: connection test, inst
 {
     OracleFolder ora;
     Connection c(ora.links());
-    Define(c, Fields(tbOracle, "dbhost", "XEPDB1", "tiger"));
+    DefineConnection(c, Fields(tbOracle, "dbhost", "XEPDB1", "tiger"));
     c.open();
     CHECK(c.connected());
     CHECK(!wintest::TableExists(c, tbOracle, "API_CONFIG"));
@@ -111,7 +98,7 @@ TEST_CASE("oracle: a failure midway drops the tables of the run with every Oracl
 {
     OracleFolder ora;
     Connection c(ora.links());
-    Define(c, Fields(tbOracle, "dbhost", "XEPDB1", "tiger"));
+    DefineConnection(c, Fields(tbOracle, "dbhost", "XEPDB1", "tiger"));
     c.open();
     const InstallResult r = wintest::Install(c, tbOracle, 4, "INSERT INTO X VALUES (1) /*ERRO_RECURSIVO*/").result;
     CHECK_EQ(int(r.outcome), int(InstallOutcome::Failed));
@@ -132,7 +119,7 @@ TEST_CASE("firebird: fbclient.dll stand-in beside the program: installation comm
     DeleteFileW(wintest::W(wintest::ProgramFolder() + "fbclient.log").c_str());
     const std::string database = "C:\\Dados\\" + wintest::UniqueName("brivel") + ".fdb";
     Connection c;
-    Define(c, Fields(tbFirebird, "localhost", database, "masterkey"));
+    DefineConnection(c, Fields(tbFirebird, "localhost", database, "masterkey"));
     c.open();  // the connection test
     c.close();
     c.open();
@@ -155,7 +142,7 @@ TEST_CASE("firebird: a failure midway drops the tables of the run with the clien
 {
     const std::string database = "C:\\Dados\\" + wintest::UniqueName("brivel") + ".fdb";
     Connection c;
-    Define(c, Fields(tbFirebird, "localhost", database, "masterkey"));
+    DefineConnection(c, Fields(tbFirebird, "localhost", database, "masterkey"));
     c.open();
     const InstallResult r = wintest::Install(c, tbFirebird, 5, "INSERT INTO API_CONFIG VALUES (1) /*FALHA*/").result;
     CHECK_EQ(int(r.outcome), int(InstallOutcome::Failed));
@@ -170,6 +157,6 @@ TEST_CASE("firebird: a failure midway drops the tables of the run with the clien
     CHECK_EQ(wintest::Install(c, tbFirebird).result.error, std::string());
     c.close();
 
-    Define(c, Fields(tbFirebird, "nowhere", database, "masterkey"));
+    DefineConnection(c, Fields(tbFirebird, "nowhere", database, "masterkey"));
     CHECK(Contains(ERROR_MESSAGE(c.open()), "Unable to complete network request to host \"nowhere\""));
 }
