@@ -29,45 +29,23 @@ class AdapterKindsTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void opensWithTypedTexts_data()
-    {
-        QTest::addColumn<QString>("kind");
-        QTest::addColumn<QString>("serverText");
-        QTest::addColumn<QString>("portText");
-        for (const char* kind : {"mysql", "firebird"}) {
-            QTest::addRow("%s: blanks around server and port", kind) << kind << "  %1 " << " %2  ";
-            QTest::addRow("%s: port with plus sign", kind) << kind << "%1" << "+%2";
-        }
-    }
-    // The page passes its texts untrimmed; what it accepts must open.
-    void opensWithTypedTexts()
-    {
-        QFETCH(QString, kind);
-        QFETCH(QString, serverText);
-        QFETCH(QString, portText);
-        KindTarget t;
-        BRIVEL_REQUIRE(PrepareTarget(kind, t));
-        ConnectionDefinition def = DefinitionFor(t.fields);
-        def.set("Server", S(serverText.arg(QString::fromStdString(t.fields.servidor))));
-        def.set("Port", S(portText.arg(QString::fromStdString(t.fields.porta))));
-        auto adapter = AdapterOf(t.kind);
-        const QString message = ErrorOf([&] { adapter->open(def); });
-        QVERIFY2(message.isNull(), qPrintable(message));
-        QVERIFY(adapter->isOpen());
-        adapter->close();
-        QVERIFY(!adapter->isOpen());
-    }
-
-    void openFailsWithMessage_data()
+    // One value of the definition changed; "%1" in it stands for the value it replaces.
+    void openStraightOnTheAdapter_data()
     {
         QTest::addColumn<QString>("kind");
         QTest::addColumn<QString>("param");
         QTest::addColumn<QString>("value");
-        QTest::addColumn<QString>("expected");
+        QTest::addColumn<QString>("expected");  // a piece of the message; empty: it opens
         const auto row = [](const char* kind, const char* what, const char* param, const QString& value,
                             const char* expected) {
             QTest::addRow("%s: %s", kind, what) << kind << param << value << expected;
         };
+        for (const char* kind : {"mysql", "firebird"}) {
+            // The page passes its texts untrimmed; what it accepts must open.
+            row(kind, "blanks around the server", "Server", "  %1 ", "");
+            row(kind, "blanks around the port", "Port", " %1  ", "");
+            row(kind, "port with plus sign", "Port", "+%1", "");
+        }
         row("mysql", "wrong password", "Password", "Errada-Senha-4821", "Access denied");
         row("mysql", "unknown database", "Database", "nao_existe_brivel", "nao_existe_brivel");
         row("mysql", "refused port", "Port", QString::number(FreePort()), "Can't connect");
@@ -80,7 +58,8 @@ private slots:
         row("firebird", "server with port inside", "Server", "127.0.0.1:3050", "servidor");
         row("firebird", "password over 255 bytes", "Password", QString(300, 'k'), "senha");
     }
-    void openFailsWithMessage()
+    // Straight on the adapter: the connection's own scrubbing must not be what hides the password.
+    void openStraightOnTheAdapter()
     {
         QFETCH(QString, kind);
         QFETCH(QString, param);
@@ -89,11 +68,18 @@ private slots:
         KindTarget t;
         BRIVEL_REQUIRE(PrepareTarget(kind, t));
         ConnectionDefinition def = DefinitionFor(t.fields);
-        def.set(S(param), S(value));
+        def.set(S(param), S(value.contains("%1") ? value.arg(QString::fromStdString(def.value(S(param)))) : value));
         const QString password = QString::fromStdString(def.value("Password"));
 
         auto adapter = AdapterOf(t.kind);
         const QString message = ErrorOf([&] { adapter->open(def); });
+        if (expected.isEmpty()) {
+            QVERIFY2(message.isNull(), qPrintable(message));
+            QVERIFY(adapter->isOpen());
+            adapter->close();
+            QVERIFY(!adapter->isOpen());
+            return;
+        }
         QVERIFY2(!message.isNull(), "open succeeded");
         QVERIFY2(message.contains(expected), qPrintable(message));
         QVERIFY2(!message.contains(password), qPrintable(message));

@@ -2,6 +2,7 @@
 // Small helpers shared by the connection-layer tests.
 #include "core/Error.h"
 #include "db/Connection.h"
+#include "support/ConnectionSetup.h"
 #include "support/ErrorOf.h"
 #include "support/TestServers.h"
 
@@ -21,19 +22,11 @@ namespace brivel::test {
 // The PostgreSQL definition the connection page builds, for `database` on the test server.
 inline void DefinePg(db::Connection& c, const PgServer& s, const QString& database, const QString& password)
 {
-    c.close();
-    c.clearParams();
-    c.setLoginPrompt(false);
-    c.setDriverID("PG");
-    c.setParam("DriverID", "PG");
-    c.setParam("Server", s.host.toStdString());
-    c.setParam("Port", s.port.toStdString());
-    c.setParam("Database", database.toStdString());
-    c.setParam("User_Name", s.user.toStdString());
-    c.setParam("Password", password.toStdString());
-    c.setParam("CharacterSet", "utf8");
+    DefineConnection(c, FieldsOf(tbPostgreSQL, s.host.toStdString(), s.port.toStdString(), database.toStdString(),
+                                 s.user.toStdString(), password.toStdString()));
 }
 
+// With the locking and synchronous modes the page does not offer.
 inline void DefineSqlite(db::Connection& c, const QString& file, const QString& locking = QStringLiteral("Normal"),
                          const QString& synchronous = QStringLiteral("Normal"))
 {

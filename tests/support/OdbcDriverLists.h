@@ -2,6 +2,7 @@
 // unixODBC reads its driver list from ODBCSYSINI/ODBCINSTINI once per process,
 // on first use: each of these must run before the process's first ODBC call.
 #include "core/ConnectionDefinition.h"
+#include "support/ConnectionSetup.h"
 #include "support/TempFolder.h"
 #include "support/TestServers.h"
 
@@ -58,16 +59,8 @@ inline Outcome UseOwnDriverList(const TempFolder& folder, const QList<QPair<QStr
 // The wizard's SQL Server definition, pointed at the PostgreSQL test server.
 inline ConnectionDefinition SqlServerDefinition(const PgServer& server, const QString& database)
 {
-    ConnectionDefinition def;
-    def.setDriverID("MSSQL");
-    def.set("DriverID", "MSSQL");
-    def.set("Server", server.host.toStdString());
-    def.set("Port", server.port.toStdString());
-    def.set("Database", database.toStdString());
-    def.set("User_Name", server.user.toStdString());
-    def.set("Password", server.password.toStdString());
-    def.set("OSAuthent", "No");
-    return def;
+    return DefinitionFor(FieldsOf(tbSQLServer, server.host.toStdString(), server.port.toStdString(),
+                                  database.toStdString(), server.user.toStdString(), server.password.toStdString()));
 }
 
 } // namespace brivel::test
