@@ -1,6 +1,6 @@
 // The installation flow on SQLite files (and a PostgreSQL server that never answers):
 // what it finds, what it runs, what it leaves.
-#include "DbFixtures.h"
+#include "support/DbFixtures.h"
 
 #include "core/SchemaScript.h"
 #include "core/ScriptStructure.h"

@@ -15,11 +15,6 @@ std::vector<TestCase>& Registry()
     static std::vector<TestCase> cases;
     return cases;
 }
-std::string& Context()
-{
-    static std::string context;
-    return context;
-}
 } // namespace wintest
 
 namespace {
@@ -40,7 +35,7 @@ int wmain(int argc, wchar_t** argv)
 
     int passed = 0, failed = 0;
     for (const auto& test : wintest::Registry()) {
-        if (!filter.empty() && std::string(test.name).find(filter) == std::string::npos)
+        if (!filter.empty() && test.name.find(filter) == std::string::npos)
             continue;
         std::string problem;
         try {
@@ -54,11 +49,11 @@ int wmain(int argc, wchar_t** argv)
         }
         if (problem.empty()) {
             ++passed;
-            Print("PASS " + std::string(test.name) + "\n");
+            Print("PASS " + test.name + "\n");
         } else {
             ++failed;
             const std::string row = wintest::Context().empty() ? "" : " [" + wintest::Context() + "]";
-            Print("FAIL " + std::string(test.name) + row + "\n    " + problem + "\n");
+            Print("FAIL " + test.name + row + "\n    " + problem + "\n");
         }
         wintest::Context().clear();
     }

@@ -3,29 +3,27 @@
 #include "WinSupport.h"
 
 #include "core/AppPaths.h"
+#include "core/ConnectionDefinition.h"
 #include "core/ConnectionFields.h"
 #include "core/Error.h"
+#include "core/InstallSteps.h"
 #include "core/SchemaScript.h"
 #include "core/StatementSplitter.h"
 #include "db/Connection.h"
-#include "db/ConnectionSetup.h"
 #include "db/DriverLink.h"
+#include "support/ConnectionSetup.h"
 
 using namespace brivel;
 using brivel::db::Connection;
 
 namespace {
 // The installer's existence query for SQLite.
-const char* const kExistsSql =
-    "SELECT COUNT(*) QTD FROM sqlite_master WHERE type = 'table' AND UPPER(name) = UPPER(:TABELA)";
+const std::string kExistsSql = ExistenceQuery(tbSQLite);
 
 // Defines the connection as the connection test does for the SQLite page.
 void Define(Connection& c, const std::string& file)
 {
-    ConnectionFields f;
-    f.kindIndex = tbSQLite;
-    f.database = file;
-    db::SetUpConnection(c, f);
+    test::DefineConnection(c, test::FieldsOf(tbSQLite, "", "", file, "", ""));
 }
 
 long long Count(Connection& c, const std::string& table, const std::string& where, const std::string& value)
@@ -65,51 +63,7 @@ TEST_CASE("sqlite: opens a file in a non-ASCII folder, runs the script in one tr
     c.close();
 }
 
-TEST_CASE("sqlite: rollback undoes, commit keeps, a failing statement raises SQLite's message")
-{
-    wintest::TempFolder dir("dados");
-    Connection c;
-    Define(c, dir.file("t.db"));
-    c.open();
-    c.execSQL("CREATE TABLE T (NOME VARCHAR(50))");
-
-    c.startTransaction();
-    c.execSQL("INSERT INTO T VALUES ('a')");
-    CHECK_EQ(Count(c, "T", "NOME", "a"), 1LL);
-    c.rollback();
-    CHECK(!c.inTransaction());
-    CHECK_EQ(Count(c, "T", "NOME", "a"), 0LL);
-
-    c.startTransaction();
-    c.execSQL("INSERT INTO T VALUES ('b')");
-    c.commit();
-    CHECK_EQ(Count(c, "T", "NOME", "b"), 1LL);
-
-    const std::string message = ERROR_MESSAGE(c.execSQL("INSERT INTO NAO_EXISTE VALUES (1)"));
-    CHECK(message.find("NAO_EXISTE") != std::string::npos);
-    // A colon inside a literal is text, not a parameter.
-    c.execSQL("INSERT INTO T VALUES (':TABELA')");
-    CHECK_EQ(Count(c, "T", "NOME", ":TABELA"), 1LL);
-    c.close();
-}
-
-TEST_CASE("sqlite: Portuguese text goes in and comes back as the same characters")
-{
-    wintest::TempFolder dir("dados");
-    Connection c;
-    Define(c, dir.file("t.db"));
-    c.open();
-    c.execSQL("CREATE TABLE T (NOME VARCHAR(50))");
-    const std::string text = "Instalação – configuração €";
-    c.execSQL("INSERT INTO T VALUES ('" + text + "')");
-    // The bound text matches the stored one, and SQLite counts characters, not bytes.
-    CHECK_EQ(Count(c, "T", "NOME", text), 1LL);
-    CHECK_EQ(c.queryInt("SELECT LENGTH(NOME) QTD FROM T WHERE NOME = :TABELA", "TABELA", text, "QTD"), 27LL);
-    CHECK_EQ(c.queryInt("SELECT UNICODE(SUBSTR(NOME, 8, 1)) QTD FROM T WHERE NOME = :TABELA", "TABELA", text, "QTD"),
-             0xE7LL);  // "ç"
-    CHECK_EQ(Count(c, "T", "NOME", "Instalacao – configuracao €"), 0LL);
-    c.close();
-}
+// Transactions, errors and Portuguese text: the adapter contract (test_adapter_contract.cpp).
 
 TEST_CASE("connection: a kind whose client DLL is missing says which library it could not load")
 {

@@ -15,6 +15,8 @@
 //  - CREATE TABLE / DROP TABLE take effect at commit, as Firebird's DDL does, and a
 //    table created in a transaction cannot take rows before that commit;
 //  - INSERT INTO adds a row, kept by a commit, dropped by a rollback;
+//  - SELECT <integer or CAST(NULL AS INTEGER)> alias FROM RDB$DATABASE [WHERE ? = '<text>']
+//    gives one row, or none when the bound text is another;
 //  - SELECT COUNT(*) alias FROM RDB$RELATIONS ... ? counts the tables named by the
 //    bound text (upper-cased); FROM <table> counts its rows;
 //  - a statement holding /*FALHA*/ fails; anything else is accepted.
@@ -46,6 +48,9 @@ struct Stmt {
     int params = 0;
     std::string alias;
     long long value = 0;
+    // SELECT <constant> alias FROM RDB$DATABASE: NULL or value, one row when the bound text is `literal`.
+    bool constant = false, isNull = false, matched = true;
+    std::string literal;
     std::string sql;
 };
 struct Db {
@@ -298,7 +303,7 @@ ISC_STATUS ISC_EXPORT isc_dsql_execute_immediate(ISC_STATUS* status, isc_db_hand
                                                  const XSQLDA* in)
 {
     const std::string text = length ? std::string(sql, length) : std::string(sql);
-    Log("execute_immediate " + text.substr(0, 60));
+    Log("execute_immediate " + text.substr(0, 200));
     if (!DbOf(db))
         return Fail(status, isc_bad_db_handle, "invalid database handle (no active connection)");
     Txn* t = TxnOf(tr);
@@ -338,11 +343,20 @@ ISC_STATUS ISC_EXPORT isc_dsql_prepare(ISC_STATUS* status, isc_tr_handle* tr, is
     if (out)
         return Misuse(status, "unexpected output XSQLDA at prepare");
     const std::string upper = Upper(text);
-    if (upper.rfind("SELECT COUNT(*)", 0) != 0)
+    s->constant = upper.rfind("SELECT COUNT(*)", 0) != 0 && upper.find(" FROM RDB$DATABASE") != std::string::npos;
+    if (s->constant) {
+        s->isNull = upper.rfind("SELECT CAST(NULL AS INTEGER)", 0) == 0;
+        s->alias = WordAfter(upper, s->isNull ? "AS INTEGER)" : "SELECT " + WordAfter(upper, "SELECT"));
+        s->value = s->isNull ? 0 : std::atoll(WordAfter(upper, "SELECT").c_str());
+        const size_t close = text.rfind('\''), open = close == std::string::npos ? close : text.rfind('\'', close - 1);
+        s->literal = open == std::string::npos ? "" : text.substr(open + 1, close - open - 1);
+    } else if (upper.rfind("SELECT COUNT(*)", 0) == 0) {
+        s->alias = WordAfter(upper, "COUNT(*)");
+        if (s->alias == "FROM")
+            s->alias = "COUNT";
+    } else {
         return Fail(status, isc_dsql_error, "Dynamic SQL Error\n-SQL error code = -104\n-Token unknown");
-    s->alias = WordAfter(upper, "COUNT(*)");
-    if (s->alias == "FROM")
-        s->alias = "COUNT";
+    }
     s->params = 0;
     for (char c : text)
         s->params += c == '?';
@@ -371,7 +385,7 @@ static ISC_STATUS Describe(ISC_STATUS* status, isc_stmt_handle* stmt, unsigned s
             v.sqltype = SQL_VARYING + 1;
             v.sqllen = 31;
         } else {
-            v.sqltype = SQL_INT64;  // COUNT is a BIGINT in dialect 3
+            v.sqltype = SQL_INT64 + (s->isNull ? 1 : 0);  // COUNT is a BIGINT in dialect 3
             v.sqllen = 8;
             v.aliasname_length = static_cast<ISC_SHORT>(s->alias.size());
             std::memcpy(v.aliasname, s->alias.data(), s->alias.size());
@@ -405,14 +419,17 @@ ISC_STATUS ISC_EXPORT isc_dsql_execute(ISC_STATUS* status, isc_tr_handle* tr, is
         return Misuse(status, "execute before prepare");
     if (version != SQLDA_VERSION1 || !in || in->sqld != s->params)
         return Misuse(status, "the input XSQLDA does not match the statement's parameters");
-    std::string bound;
+    std::string bound, raw;
     if (s->params == 1) {
         const XSQLVAR& v = in->sqlvar[0];
         if ((v.sqltype & ~1) != SQL_TEXT || !v.sqldata || v.sqllen < 0)
             return Misuse(status, "the parameter is not fixed text with data");
-        bound = Upper(std::string(v.sqldata, static_cast<size_t>(v.sqllen)));
+        raw = std::string(v.sqldata, static_cast<size_t>(v.sqllen));
+        bound = Upper(raw);
     }
-    if (s->sql.find("RDB$RELATIONS") != std::string::npos) {
+    if (s->constant) {
+        s->matched = s->params == 0 || raw == s->literal;
+    } else if (s->sql.find("RDB$RELATIONS") != std::string::npos) {
         s->value = Visible(bound, *t) ? 1 : 0;
     } else {
         const std::string table = WordAfter(s->sql, " FROM ");
@@ -439,9 +456,15 @@ ISC_STATUS ISC_EXPORT isc_dsql_fetch(ISC_STATUS* status, isc_stmt_handle* stmt, 
     if (version != SQLDA_VERSION1 || !out || out->sqld != 1 || !out->sqlvar[0].sqldata)
         return Misuse(status, "the output XSQLDA has no buffer");
     Ok(status);
-    if (s->fetched)
+    if (s->fetched || (s->constant && !s->matched))
         return 100;
     s->fetched = true;
+    if (s->isNull) {
+        if (!out->sqlvar[0].sqlind)
+            return Misuse(status, "a nullable column without an indicator");
+        *out->sqlvar[0].sqlind = -1;
+        return 0;
+    }
     std::memcpy(out->sqlvar[0].sqldata, &s->value, sizeof s->value);
     if (out->sqlvar[0].sqlind)
         *out->sqlvar[0].sqlind = 0;

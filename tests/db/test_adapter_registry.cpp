@@ -44,4 +44,4 @@ private slots:
 };
 
 QTEST_GUILESS_MAIN(AdapterRegistryTest)
-#include "tst_adapter_registry.moc"
+#include "test_adapter_registry.moc"

@@ -8,12 +8,11 @@
 #include "core/LocalClients.h"
 #include "db/AdapterFactories.h"
 #include "db/Connection.h"
-#include "db/ConnectionSetup.h"
 #include "db/DriverLink.h"
-#include "DbFixtures.h"
 #include "db/sqlserver/OdbcApi.h"
+#include "support/DbFixtures.h"
+#include "support/KindTargets.h"
 #include "support/ReadOnlyFolder.h"
-#include "support/TempFolder.h"
 
 #include <QRandomGenerator>
 #include <QtTest>
@@ -23,10 +22,6 @@
 
 using namespace brivel;
 using namespace brivel::test;
-
-#ifndef BRIVEL_FAKE_OCI
-#error "BRIVEL_FAKE_OCI: the OCI stand-in library"
-#endif
 
 namespace {
 
@@ -40,141 +35,66 @@ QString NewName(const char* prefix)
     return QString::fromLatin1(prefix) + QString::number(QRandomGenerator::global()->bounded(1000000, 9999999));
 }
 
-// What one attempt needs: the page's fields, and what runs once connected (if anything).
+// A fresh database of the kind, reached with one thing spoilt, and what runs once connected.
 struct Attempt {
-    ConnectionFields fields;
+    KindTarget target;
     std::string afterOpen;
-    std::unique_ptr<TempFolder> folder;
     std::unique_ptr<ReadOnlyFolder> readOnly;
-    std::unique_ptr<db::DriverLink> oracleLink;
 };
 
-ConnectionFields Fields(TTipoBanco kind, const QString& host, const QString& port, const QString& db,
-                        const QString& user, const QString& password)
+// A user without the right to create tables (or a place where none can be written).
+Outcome TakePrivilegeAway(Attempt& a)
 {
-    return {static_cast<int>(kind), S(host), S(db), S(port), S(user), S(password)};
-}
-
-Outcome PreparePg(const QString& what, Attempt& a)
-{
-    PgServer s;
-    QString db;
-    if (auto o = ReadPgServer(s); !o)
-        return o;
-    if (auto o = CreatePgDatabase(s, db); !o)
-        return o;
-    a.fields = Fields(tbPostgreSQL, s.host, s.port, db, s.user, s.password);
-    if (what == "login")
-        a.fields.senha = "Senha-Errada-42";
-    else if (what == "database")
-        a.fields.database = "brivel_nao_existe";
-    else if (what == "listening")
-        a.fields.porta = S(QString::number(FreePort()));
-    else if (what == "host")
-        a.fields.servidor = kUnknownHost;
-    else if (what == "privilege")
+    KindTarget& t = a.target;
+    a.afterOpen = kCreateTable;
+    switch (t.kind) {
+    case tbPostgreSQL:
         a.afterOpen = "CREATE TABLE pg_catalog.BRIVEL_T (ID INTEGER)";  // no one may, not even the owner
-    return {};
-}
-
-Outcome PrepareMariaDb(const QString& what, Attempt& a)
-{
-    MariaDbServer m;
-    QString db;
-    if (auto o = ReadMariaDbServer(m); !o)
-        return o;
-    if (auto o = CreateMariaDbDatabase(m, db); !o)
-        return o;
-    a.fields = Fields(tbMySQL, m.host, m.port, db, m.user, m.password);
-    if (what == "login")
-        a.fields.senha = "Senha-Errada-42";
-    else if (what == "database")
-        a.fields.database = "brivel_nao_existe";
-    else if (what == "listening")
-        a.fields.porta = S(QString::number(FreePort()));
-    else if (what == "host")
-        a.fields.servidor = kUnknownHost;
-    else if (what == "privilege") {
+        return {};
+    case tbMySQL: {
         const QString user = NewName("brivel_sp");
         const QString sql = QStringLiteral("CREATE USER '%1'@'%' IDENTIFIED BY 'sem-priv-1'; "
                                            "GRANT SELECT ON `%2`.* TO '%1'@'%';")
-                                .arg(user, db);
-        if (auto o = RunMariaDbSql(m, db, sql); !o)
+                                .arg(user, t.database);
+        if (auto o = RunMariaDbSql(t.mariaDb, t.database, sql); !o)
             return o;
-        a.fields.usuario = S(user);
-        a.fields.senha = "sem-priv-1";
-        a.afterOpen = kCreateTable;
+        t.fields.usuario = S(user);
+        t.fields.senha = "sem-priv-1";
+        return {};
     }
-    return {};
-}
-
-Outcome PrepareFirebird(const QString& what, Attempt& a)
-{
-    FbServer fb;
-    QString path;
-    if (auto o = ReadFbServer(fb); !o)
-        return o;
-    if (auto o = CreateFbDatabase(fb, path); !o)
-        return o;
-    a.fields = Fields(tbFirebird, fb.host, fb.port, path, fb.user, fb.password);
-    if (what == "login")
-        a.fields.senha = "Errada42";
-    else if (what == "database")
-        a.fields.database = S(fb.dataDir + QStringLiteral("/nao_existe.fdb"));
-    else if (what == "listening")
-        a.fields.porta = S(QString::number(FreePort()));
-    else if (what == "host")
-        a.fields.servidor = kUnknownHost;
-    return {};
-}
-
-Outcome PrepareSqlite(const QString& what, Attempt& a)
-{
-    a.folder = std::make_unique<TempFolder>();
-    a.fields = Fields(tbSQLite, {}, {}, a.folder->file("brivel.db"), {}, {});
-    if (what == "database") {
-        a.fields.database = S(a.folder->file("pasta_que_nao_existe/brivel.db"));
-    } else if (what == "privilege") {
-        if (auto o = RunSqliteSql(a.folder->file("brivel.db"), QStringLiteral("CREATE TABLE X (ID INTEGER);")); !o)
+    case tbSQLite:
+        if (auto o = RunSqliteSql(t.database, QStringLiteral("CREATE TABLE X (ID INTEGER);")); !o)
             return o;
-        a.readOnly = std::make_unique<ReadOnlyFolder>(a.folder->path());
-        if (!a.readOnly->ok())
-            return Outcome::Fail(a.readOnly->error());
-        a.afterOpen = kCreateTable;
+        a.readOnly = std::make_unique<ReadOnlyFolder>(t.folder->path());
+        return a.readOnly->ok() ? Outcome{} : Outcome::Fail(a.readOnly->error());
+    default: return Outcome::Fail(QStringLiteral("no privilege case for this kind"));
     }
-    return {};
 }
 
-Outcome PrepareOracle(const QString& what, Attempt& a)
-{
-    a.folder = std::make_unique<TempFolder>();
-    if (!QFile::copy(QStringLiteral(BRIVEL_FAKE_OCI), a.folder->file("libclntsh.so")))
-        return Outcome::Fail("cannot copy the OCI stand-in");
-    a.folder->write("libociei.so", QByteArray());
-    const LocalClientSetup setup = PrepareOracleClient(S(a.folder->path()));
-    a.oracleLink = std::make_unique<db::DriverLink>("Ora", "Oracle", db::OracleLibraryFiles());
-    a.oracleLink->VendorLib = setup.libraryPath;
-    // The stand-in: any password but "tiger" is refused; host "nowhere" is unknown.
-    a.fields = Fields(tbOracle, QStringLiteral("dbhost"), QStringLiteral("1521"), QStringLiteral("XEPDB1"),
-                      QStringLiteral("BRIVEL"), QStringLiteral("tiger"));
-    if (what == "login")
-        a.fields.senha = "errada";
-    else if (what == "host")
-        a.fields.servidor = "nowhere";
-    return {};
-}
-
+// The stand-in refuses any password but "tiger" and knows no host "nowhere".
 Outcome Prepare(const QString& kind, const QString& what, Attempt& a)
 {
-    if (kind == "postgresql")
-        return PreparePg(what, a);
-    if (kind == "mysql")
-        return PrepareMariaDb(what, a);
-    if (kind == "firebird")
-        return PrepareFirebird(what, a);
-    if (kind == "sqlite")
-        return PrepareSqlite(what, a);
-    return PrepareOracle(what, a);
+    if (auto o = PrepareTarget(kind, a.target); !o)
+        return o;
+    KindTarget& t = a.target;
+    ConnectionFields& f = t.fields;
+    if (what == "login") {
+        f.senha = t.kind == tbFirebird ? "Errada42" : "Senha-Errada-42";
+    } else if (what == "database") {
+        if (t.kind == tbFirebird)
+            f.database = S(t.fb.dataDir + QStringLiteral("/nao_existe.fdb"));
+        else if (t.kind == tbSQLite)
+            f.database = S(t.folder->file("pasta_que_nao_existe/brivel.db"));
+        else
+            f.database = "brivel_nao_existe";
+    } else if (what == "listening") {
+        f.porta = S(QString::number(FreePort()));
+    } else if (what == "host") {
+        f.servidor = t.kind == tbOracle ? "nowhere" : kUnknownHost;
+    } else if (what == "privilege") {
+        return TakePrivilegeAway(a);
+    }
+    return {};
 }
 
 } // namespace
@@ -221,8 +141,9 @@ private slots:
         QFETCH(QString, ownText);
         Attempt a;
         BRIVEL_REQUIRE(Prepare(kind, what, a));
-        db::Connection c(db::DriverLinks{nullptr, a.oracleLink.get()});
-        db::SetUpConnection(c, a.fields);
+        const ConnectionDefinition def = DefinitionFor(a.target.fields);
+        const auto connection = a.target.connection();
+        db::Connection& c = *connection;
 
         FailureCause seen = FailureCause::Unknown;
         QString message;
@@ -237,7 +158,7 @@ private slots:
         }
         QVERIFY2(static_cast<int>(seen) == cause, qPrintable(message));
         // The library's text first, untouched; then the hint, once, as the last line.
-        const QString hint = QString::fromStdString(FailureHint(seen, c.definition()));
+        const QString hint = QString::fromStdString(FailureHint(seen, def));
         QVERIFY2(message.endsWith(QStringLiteral("\r\n") + hint), qPrintable(message));
         const QString own = message.left(message.size() - hint.size() - 2);
         QVERIFY2(own.contains(ownText), qPrintable(message));
@@ -249,10 +170,10 @@ private slots:
         }
         // Where nothing listens, the hint names both the host and the port.
         if (what == "listening")
-            QVERIFY2(hint.contains(QStringLiteral("127.0.0.1:") + QString::fromStdString(a.fields.porta)),
+            QVERIFY2(hint.contains(QStringLiteral("127.0.0.1:") + QString::fromStdString(a.target.fields.porta)),
                      qPrintable(hint));
         if (what == "host")
-            QVERIFY2(hint.contains(QString::fromStdString(a.fields.servidor)), qPrintable(hint));
+            QVERIFY2(hint.contains(QString::fromStdString(a.target.fields.servidor)), qPrintable(hint));
     }
 
     // SQL Server's SQLSTATEs and native numbers, which the ODBC stand-in (a
@@ -318,4 +239,4 @@ private slots:
 };
 
 QTEST_GUILESS_MAIN(FailureHintsTest)
-#include "tst_failure_hints.moc"
+#include "test_failure_hints.moc"

@@ -5,7 +5,7 @@
 #include "db/AdapterFactories.h"
 #include "support/TempFolder.h"
 #include "support/TestServers.h"
-#include "OdbcDriverLists.h"
+#include "support/OdbcDriverLists.h"
 
 #include <QtTest>
 
@@ -41,4 +41,4 @@ private slots:
 };
 
 QTEST_GUILESS_MAIN(SqlServerDriverOrderTest)
-#include "tst_sqlserver_driver_order.moc"
+#include "test_sqlserver_driver_order.moc"

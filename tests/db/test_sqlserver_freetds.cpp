@@ -6,7 +6,7 @@
 #include "db/AdapterFactories.h"
 #include "support/TempFolder.h"
 #include "support/TestServers.h"
-#include "OdbcDriverLists.h"
+#include "support/OdbcDriverLists.h"
 
 #include <QtTest>
 
@@ -45,4 +45,4 @@ private slots:
 };
 
 QTEST_GUILESS_MAIN(SqlServerFreeTdsTest)
-#include "tst_sqlserver_freetds.moc"
+#include "test_sqlserver_freetds.moc"

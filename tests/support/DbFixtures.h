@@ -1,9 +1,8 @@
 #pragma once
 // Small helpers shared by the connection-layer tests.
 #include "core/Error.h"
-#include "core/ConnectionFields.h"
 #include "db/Connection.h"
-#include "db/ConnectionSetup.h"
+#include "support/ConnectionSetup.h"
 #include "support/ErrorOf.h"
 #include "support/TestServers.h"
 
@@ -23,16 +22,11 @@ namespace brivel::test {
 // The PostgreSQL definition the connection page builds, for `database` on the test server.
 inline void DefinePg(db::Connection& c, const PgServer& s, const QString& database, const QString& password)
 {
-    ConnectionFields f;
-    f.kindIndex = tbPostgreSQL;
-    f.servidor = s.host.toStdString();
-    f.porta = s.port.toStdString();
-    f.database = database.toStdString();
-    f.usuario = s.user.toStdString();
-    f.senha = password.toStdString();
-    db::SetUpConnection(c, f);
+    DefineConnection(c, FieldsOf(tbPostgreSQL, s.host.toStdString(), s.port.toStdString(), database.toStdString(),
+                                 s.user.toStdString(), password.toStdString()));
 }
 
+// With the locking and synchronous modes the page does not offer.
 inline void DefineSqlite(db::Connection& c, const QString& file, const QString& locking = QStringLiteral("Normal"),
                          const QString& synchronous = QStringLiteral("Normal"))
 {

@@ -195,4 +195,4 @@ void TestServersTest::freePortRefuses()
 }
 
 QTEST_GUILESS_MAIN(TestServersTest)
-#include "tst_test_servers.moc"
+#include "test_test_servers.moc"

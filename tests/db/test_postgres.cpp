@@ -1,6 +1,6 @@
 // The PostgreSQL adapter against the throwaway server: connecting, the messages
 // of a failed connection, and what only PostgreSQL does to a transaction.
-#include "DbFixtures.h"
+#include "support/DbFixtures.h"
 
 #include "db/Connection.h"
 #include "support/TestServers.h"
@@ -119,4 +119,4 @@ void PostgresTest::commitAfterFailedStatementRaises()
 }
 
 QTEST_GUILESS_MAIN(PostgresTest)
-#include "tst_postgres.moc"
+#include "test_postgres.moc"

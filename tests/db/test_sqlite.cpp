@@ -1,6 +1,6 @@
 // The SQLite adapter on real files: opening and creating, the failures of an
 // open, and the two pragmas of the definition.
-#include "DbFixtures.h"
+#include "support/DbFixtures.h"
 
 #include "db/Connection.h"
 #include "support/TempFolder.h"
@@ -107,4 +107,4 @@ void SqliteTest::pragmas()
 }
 
 QTEST_GUILESS_MAIN(SqliteTest)
-#include "tst_sqlite.moc"
+#include "test_sqlite.moc"

@@ -4,6 +4,7 @@
 // adapter asked of OCI is read back from the stand-in's log.
 #include "core/ConnectionDefinition.h"
 #include "core/Error.h"
+#include "core/InstallSteps.h"
 #include "core/LocalClients.h"
 #include "db/AdapterFactories.h"
 #include "db/Connection.h"
@@ -26,7 +27,8 @@ using namespace brivel::test;
 
 namespace {
 
-const char* const kExistenceQuery = "SELECT COUNT(*) QTD FROM USER_TABLES WHERE UPPER(TABLE_NAME) = UPPER(:TABELA)";
+// The installation's own existence query.
+const std::string kExistenceQuery = ExistenceQuery(tbOracle);
 
 using brivel::test::ErrorOf;
 
@@ -242,4 +244,4 @@ private slots:
 };
 
 QTEST_GUILESS_MAIN(OracleAdapterTest)
-#include "tst_oracle_adapter.moc"
+#include "test_oracle_adapter.moc"

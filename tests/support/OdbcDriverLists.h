@@ -2,7 +2,7 @@
 // unixODBC reads its driver list from ODBCSYSINI/ODBCINSTINI once per process,
 // on first use: each of these must run before the process's first ODBC call.
 #include "core/ConnectionDefinition.h"
-#include "core/ConnectionFields.h"
+#include "support/ConnectionSetup.h"
 #include "support/TempFolder.h"
 #include "support/TestServers.h"
 
@@ -59,14 +59,8 @@ inline Outcome UseOwnDriverList(const TempFolder& folder, const QList<QPair<QStr
 // The wizard's SQL Server definition, pointed at the PostgreSQL test server.
 inline ConnectionDefinition SqlServerDefinition(const PgServer& server, const QString& database)
 {
-    ConnectionFields f;
-    f.kindIndex = tbSQLServer;
-    f.servidor = server.host.toStdString();
-    f.porta = server.port.toStdString();
-    f.database = database.toStdString();
-    f.usuario = server.user.toStdString();
-    f.senha = server.password.toStdString();
-    return DefinitionFor(f);
+    return DefinitionFor(FieldsOf(tbSQLServer, server.host.toStdString(), server.port.toStdString(),
+                                  database.toStdString(), server.user.toStdString(), server.password.toStdString()));
 }
 
 } // namespace brivel::test
