@@ -9,7 +9,6 @@ DbWorker::DbWorker() : context_(new QObject)
 {
     thread_.setObjectName(QStringLiteral("brivel-db"));
     context_->moveToThread(&thread_);
-    thread_.start();
 }
 
 DbWorker::~DbWorker()
@@ -24,6 +23,9 @@ void DbWorker::run(const std::function<void()>& job)
     std::exception_ptr error;
     bool done = false;
     QEventLoop loop;
+    // Started by the first job, not with the window: start-up does not pay for it.
+    if (!thread_.isRunning())
+        thread_.start();
     running_ = true;
     QMetaObject::invokeMethod(
         context_,

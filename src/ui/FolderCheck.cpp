@@ -15,6 +15,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QEvent>
 #include <QTimer>
 #include <QWidget>
 
@@ -125,13 +126,44 @@ bool CheckProgramFolder(QWidget* parent)
 #endif
 }
 
-void CheckProgramFolderWhenShown(QWidget* window)
-{
-    QTimer::singleShot(0, window, [w = QPointer<QWidget>(window)] {
-        if (w && !CheckProgramFolder(w))
-            QCoreApplication::exit(0);
-    });
-}
+namespace {
+// Runs the check once, in the idle time after the window's first paint (or after
+// a second if it never paints), so the window shows as fast without it.
+class AfterFirstPaint : public QObject {
+public:
+    explicit AfterFirstPaint(QWidget* window) : QObject(window), window_(window)
+    {
+        window->installEventFilter(this);
+        QTimer::singleShot(1000, this, [this] { schedule(); });
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched == window_ && event->type() == QEvent::Paint)
+            schedule();
+        return false;
+    }
+
+private:
+    void schedule()
+    {
+        if (scheduled_)
+            return;
+        scheduled_ = true;
+        window_->removeEventFilter(this);
+        QTimer::singleShot(0, window_, [w = QPointer<QWidget>(window_)] {
+            if (w && !CheckProgramFolder(w))
+                QCoreApplication::exit(0);
+        });
+    }
+
+    QWidget* window_;
+    bool scheduled_ = false;
+};
+} // namespace
+
+void CheckProgramFolderWhenShown(QWidget* window) { new AfterFirstPaint(window); }
 
 #ifdef _WIN32
 QString WindowsCommandLine(const QStringList& arguments)
