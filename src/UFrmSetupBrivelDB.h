@@ -45,6 +45,7 @@ public:
     // Database kinds and the connection page
     TTipoBanco TipoBancoSelecionado() const;
     QString NomeBancoSelecionado() const;
+    QString TipoBancoConfig() const;
     void AtualizarPortaPadrao();
     void AjustarCamposPorBanco();
     void ValidarCamposConexao() const;
@@ -69,6 +70,8 @@ public:
 
     // Installer
     void CriarEstrutura();
+    bool TabelaExiste(const QString& ATabela);
+    void ExecutarScript(const QString& AScript);
 
     bool conexaoOk() const { return FConexaoOk; }
     brivel::db::Connection& FDConnection() { return FDConnection_; }

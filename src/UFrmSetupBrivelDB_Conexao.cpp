@@ -30,6 +30,8 @@ QString TFrmSetupBrivelDB::NomeBancoSelecionado() const
     return QString::fromUtf8(DisplayName(TipoBancoSelecionado()));
 }
 
+QString TFrmSetupBrivelDB::TipoBancoConfig() const { return QString::fromUtf8(ConfigName(TipoBancoSelecionado())); }
+
 void TFrmSetupBrivelDB::AtualizarPortaPadrao()
 {
     ui->edtPorta->setText(QString::fromUtf8(DefaultPort(TipoBancoSelecionado())));

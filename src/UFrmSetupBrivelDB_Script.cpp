@@ -57,6 +57,18 @@ private:
 };
 } // namespace
 
+bool TFrmSetupBrivelDB::TabelaExiste(const QString& ATabela)
+{
+    WindowLog log(*this);
+    return InstallFlow(FDConnection_, TipoBancoSelecionado(), Std(NomeBancoSelecionado()), log).tableExists(Std(ATabela));
+}
+
+void TFrmSetupBrivelDB::ExecutarScript(const QString& AScript)
+{
+    WindowLog log(*this);
+    InstallFlow(FDConnection_, TipoBancoSelecionado(), Std(NomeBancoSelecionado()), log).executeScript(Std(AScript));
+}
+
 void TFrmSetupBrivelDB::CriarEstrutura()
 {
     // Only into the database the page shows: after an edit (file, server,

@@ -20,7 +20,6 @@ const QString kAdvice = QStringLiteral("\r\n\r\nVocê pode copiar ou salvar o sc
 const QString kQuestion = QStringLiteral("\r\n\r\nDeseja completar a instalação criando apenas o que falta? Nada do que "
                                          "existe será alterado ou removido.");
 
-
 } // namespace
 
 class InstallerTest : public QObject {
@@ -210,15 +209,15 @@ private slots:
 
         // A short script, committed, then one rolled back.
         w.FDConnection().startTransaction();
-        FlowExecuteScript(wz, tbSQLServer, "CREATE TABLE API_CONFIG (A INT);\r\nINSERT INTO API_CONFIG VALUES (1);");
+        w.ExecutarScript(QStringLiteral("CREATE TABLE API_CONFIG (A INT);\r\nINSERT INTO API_CONFIG VALUES (1);"));
         w.FDConnection().commit();
-        QVERIFY(FlowTableExists(wz, tbSQLServer, "API_CONFIG"));
+        QVERIFY(w.TabelaExiste(QStringLiteral("API_CONFIG")));
         w.FDConnection().startTransaction();
-        FlowExecuteScript(wz, tbSQLServer, "CREATE TABLE API_ROTAS (A INT);\r\n-- x\r\nINSERT INTO API_ROTAS VALUES (2);");
+        w.ExecutarScript(QStringLiteral("CREATE TABLE API_ROTAS (A INT);\r\n-- x\r\nINSERT INTO API_ROTAS VALUES (2);"));
         QVERIFY(w.FDConnection().inTransaction());
         w.FDConnection().rollback();
         QVERIFY(!w.FDConnection().inTransaction());
-        QVERIFY(!FlowTableExists(wz, tbSQLServer, "API_ROTAS"));
+        QVERIFY(!w.TabelaExiste(QStringLiteral("API_ROTAS")));
         QCOMPARE(t.scalar("SELECT COUNT(*) FROM api_config;"), QStringLiteral("1"));
 
         // The installer finds it through the SQL Server existence query, alone: partial,
@@ -270,7 +269,7 @@ private slots:
         TFrmSetupBrivelDB& w = wz.window();
         w.FDConnection().open();
         for (const char* table : kBrivelTables)
-            QVERIFY2(!FlowTableExists(wz, tbOracle, table), table);
+            QVERIFY2(!w.TabelaExiste(QString::fromLatin1(table)), table);
         w.FDConnection().close();
     }
 

@@ -325,7 +325,7 @@ private slots:
         QVERIFY(!wz.get<QToolButton>("btnArquivo")->isVisible());
         QVERIFY(wz.edit("edtServidor")->isEnabled());
         QCOMPARE(wz.window().TipoBancoSelecionado(), tbMySQL);
-        QCOMPARE(ConfigName(wz.window().TipoBancoSelecionado()), std::string("MYSQL"));
+        QCOMPARE(wz.window().TipoBancoConfig(), QStringLiteral("MYSQL"));
         {
             ModalBoxes boxes;
             wz.click("btnTestarConexao");

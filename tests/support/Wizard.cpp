@@ -1,7 +1,6 @@
 #include "support/Wizard.h"
 
 #include "core/AppPaths.h"
-#include "flow/InstallFlow.h"
 
 #include <QtTest>
 
@@ -106,24 +105,6 @@ QStringList InstallLog(const Wizard& wz)
         if (log[i].startsWith(QStringLiteral("Banco selecionado: ")))
             return log.mid(i);
     return {};
-}
-
-namespace {
-struct QuietLog : brivel::InstallLog {
-    void line(const std::string&) override {}
-};
-} // namespace
-
-void FlowExecuteScript(Wizard& wz, TTipoBanco kind, const std::string& script)
-{
-    QuietLog log;
-    InstallFlow(wz.window().FDConnection(), kind, "", log).executeScript(script);
-}
-
-bool FlowTableExists(Wizard& wz, TTipoBanco kind, const std::string& table)
-{
-    QuietLog log;
-    return InstallFlow(wz.window().FDConnection(), kind, "", log).tableExists(table);
 }
 
 } // namespace brivel::test

@@ -91,9 +91,4 @@ private:
 // The wizard's log from the installer's first line on ("Banco selecionado: ...").
 QStringList InstallLog(const Wizard& wz);
 
-// The installer's flow on the window's connection, for a test's own statements
-// and existence checks.
-void FlowExecuteScript(Wizard& wz, TTipoBanco kind, const std::string& script);
-bool FlowTableExists(Wizard& wz, TTipoBanco kind, const std::string& table);
-
 } // namespace brivel::test
