@@ -7,6 +7,7 @@
 #include "db/Connection.h"
 #include "db/ConnectionSetup.h"
 #include "db/DriverLink.h"
+#include "support/ConnectionSetup.h"
 #include "support/ErrorOf.h"
 #include "support/TempFolder.h"
 
@@ -20,14 +21,7 @@ namespace {
 
 ConnectionFields Fields(TTipoBanco kind)
 {
-    ConnectionFields f;
-    f.kindIndex = kind;
-    f.servidor = " db ";
-    f.porta = "1234";
-    f.database = "vendas";
-    f.usuario = "api";
-    f.senha = "segredo";
-    return f;
+    return test::FieldsOf(kind, " db ", "1234", "vendas", "api", "segredo");
 }
 
 // A connection with links of its own, and PATH given back afterwards.

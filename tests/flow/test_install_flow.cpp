@@ -297,14 +297,7 @@ private slots:
         folder.write("fakeoci-recusa.txt", "CREATE TABLE API_USUARIOS\nDROP\n");
         db::DriverLink link("Ora", "Oracle", db::OracleLibraryFiles());
         db::Connection c{db::DriverLinks{nullptr, &link}};
-        ConnectionFields f;
-        f.kindIndex = tbOracle;
-        f.servidor = "db";
-        f.porta = "1521";
-        f.database = "XE";
-        f.usuario = "APIUSR";
-        f.senha = "tiger";
-        db::SetUpConnection(c, f, folder.path().toStdString());
+        db::SetUpConnection(c, FieldsOf(tbOracle, "db", "1521", "XE", "APIUSR", "tiger"), folder.path().toStdString());
         Lines log;
         InstallFlow flow(c, tbOracle, "Oracle", log);
         const QStringList firstThree{"API_CONFIG", "API_ROTAS", "API_ROTA_PARAMETROS"};

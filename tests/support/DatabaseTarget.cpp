@@ -2,20 +2,16 @@
 
 #include "core/SchemaScript.h"
 
+#include "support/ConnectionSetup.h"
+
 #include <QProcess>
 
 namespace brivel::test {
 
 ConnectionFields DatabaseTarget::fields() const
 {
-    ConnectionFields f;
-    f.kindIndex = kind;
-    f.servidor = login.server.toStdString();
-    f.porta = login.port.toStdString();
-    f.database = login.database.toStdString();
-    f.usuario = login.user.toStdString();
-    f.senha = login.password.toStdString();
-    return f;
+    return FieldsOf(static_cast<TTipoBanco>(kind), login.server.toStdString(), login.port.toStdString(),
+                    login.database.toStdString(), login.user.toStdString(), login.password.toStdString());
 }
 
 Outcome DatabaseTarget::prepare(int k, const TempFolder& folder)
